@@ -1,0 +1,35 @@
+# vantorel_gtest(<name> LABEL unit|integration SOURCES ... [LIBS ...] [QT] [ENV VAR=value ...])
+#
+# One executable per test group; every GoogleTest case becomes a ctest test with the label.
+# QT: link the Qt test main (a QApplication exists); unit tests run it on the offscreen platform so
+# they need no display, integration tests use the DISPLAY the test command provides.
+function(vantorel_gtest name)
+  cmake_parse_arguments(T "QT" "LABEL" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT T_LABEL MATCHES "^(unit|integration)$")
+    message(FATAL_ERROR "vantorel_gtest(${name}): LABEL must be unit or integration")
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  if(T_QT)
+    target_link_libraries(${name} PRIVATE vantorel_test_qtmain)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock vantorel_test_support)
+  set(_env "VANTOREL_PROGRAM_DIR=${VANTOREL_PROGRAM_DIR}" ${T_ENV})
+  if(T_QT AND T_LABEL STREQUAL "unit")
+    list(APPEND _env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "${_env}" TIMEOUT 300)
+endfunction()
+
+# vantorel_script_test(<name> LABEL integration SCRIPT file [ENV ...]): a shell test that drives the
+# real program from outside, as a user or a client would.
+function(vantorel_script_test name)
+  cmake_parse_arguments(T "" "LABEL;SCRIPT" "ENV" ${ARGN})
+  add_test(NAME ${name} COMMAND bash ${T_SCRIPT})
+  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
+    ENVIRONMENT "VANTOREL_PROGRAM_DIR=${VANTOREL_PROGRAM_DIR};VANTOREL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+endfunction()
