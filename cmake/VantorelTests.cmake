@@ -1,28 +1,34 @@
-# vantorel_gtest(<name> LABEL unit|integration SOURCES ... [LIBS ...] [QT] [ENV VAR=value ...])
+# vantorel_gtest(<name> LABEL unit|integration SOURCES ... [LIBS ...] [QT])
 #
 # One executable per test group; every GoogleTest case becomes a ctest test with the label.
 # QT: link the Qt test main (a QApplication exists); unit tests run it on the offscreen platform so
 # they need no display, integration tests use the DISPLAY the test command provides.
+# VANTOREL_TEST_PROGRAM_DIR and VANTOREL_TEST_SOURCE_DIR (with a trailing '/') are defined.
 function(vantorel_gtest name)
-  cmake_parse_arguments(T "QT" "LABEL" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "QT" "LABEL" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL MATCHES "^(unit|integration)$")
     message(FATAL_ERROR "vantorel_gtest(${name}): LABEL must be unit or integration")
   endif()
   add_executable(${name} ${T_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  # Settings reach the tests compiled in: gtest_discover_tests cannot carry several
+  # environment entries.
+  target_compile_definitions(${name} PRIVATE
+    VANTOREL_TEST_PROGRAM_DIR="${VANTOREL_PROGRAM_DIR}/"
+    VANTOREL_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/")
   if(T_QT)
-    target_link_libraries(${name} PRIVATE vantorel_test_qtmain)
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
+    if(T_LABEL STREQUAL "unit")
+      target_compile_definitions(${name} PRIVATE VANTOREL_TEST_OFFSCREEN=1)
+    endif()
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock vantorel_test_support)
-  set(_env "VANTOREL_PROGRAM_DIR=${VANTOREL_PROGRAM_DIR}" ${T_ENV})
-  if(T_QT AND T_LABEL STREQUAL "unit")
-    list(APPEND _env "QT_QPA_PLATFORM=offscreen")
-  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "${_env}" TIMEOUT 300)
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT 300)
 endfunction()
 
 # vantorel_script_test(<name> LABEL integration SCRIPT file [ENV ...]): a shell test that drives the

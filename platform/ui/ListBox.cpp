@@ -1,0 +1,87 @@
+#include "platform/ui/ListBox.h"
+
+#include <QScrollBar>
+
+namespace platform {
+
+CListBox::CListBox(bool bSorted, QWidget* pParent) : QListWidget(pParent), m_bSorted(bSorted)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+int CListBox::AddString(const QString& text)
+{
+    int pos = count();
+    if (m_bSorted) {
+        // Upper bound: the first entry that sorts after the new one.
+        int lo = 0, hi = count();
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (QString::compare(item(mid)->text(), text, Qt::CaseInsensitive) <= 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        pos = lo;
+    }
+    insertItem(pos, text);
+    return pos;
+}
+
+int CListBox::DeleteString(int nIndex)
+{
+    if (nIndex < 0 || nIndex >= count())
+        return LB_ERR;
+    delete takeItem(nIndex);
+    return count();
+}
+
+void CListBox::ResetContent()
+{
+    clear();
+}
+
+QString CListBox::GetText(int nIndex) const
+{
+    const QListWidgetItem* it = item(nIndex);
+    return it ? it->text() : QString();
+}
+
+int CListBox::GetCurSel() const
+{
+    const auto selected = selectedItems();
+    return selected.isEmpty() ? LB_ERR : row(selected.first());
+}
+
+int CListBox::SetCurSel(int nIndex)
+{
+    if (nIndex < 0 || nIndex >= count()) {
+        clearSelection();
+        return LB_ERR;
+    }
+    setCurrentRow(nIndex);
+    return nIndex;
+}
+
+void CListBox::SetHorizontalExtent(int cxExtent)
+{
+    m_cxExtent = cxExtent;
+    updateGeometries();
+}
+
+void CListBox::updateGeometries()
+{
+    QListWidget::updateGeometries();
+    // The scrollable width is the extent, however narrow the entries are.
+    int range = m_cxExtent - viewport()->width();
+    if (m_cxExtent > 0 && range > horizontalScrollBar()->maximum()) {
+        horizontalScrollBar()->setRange(0, range);
+        horizontalScrollBar()->setPageStep(viewport()->width());
+    }
+}
+
+} // namespace platform
