@@ -1,11 +1,11 @@
-# vantorel_gtest(<name> LABEL unit|integration SOURCES ... [LIBS ...] [QT])
+# vantorel_gtest(<name> LABEL unit|integration SOURCES ... [LIBS ...] [QT] [ENV VAR=value ...])
 #
 # One executable per test group; every GoogleTest case becomes a ctest test with the label.
 # QT: link the Qt test main (a QApplication exists); unit tests run it on the offscreen platform so
 # they need no display, integration tests use the DISPLAY the test command provides.
 # VANTOREL_TEST_PROGRAM_DIR and VANTOREL_TEST_SOURCE_DIR (with a trailing '/') are defined.
 function(vantorel_gtest name)
-  cmake_parse_arguments(T "QT" "LABEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "QT" "LABEL" "SOURCES;LIBS;ENV" ${ARGN})
   if(NOT T_LABEL MATCHES "^(unit|integration)$")
     message(FATAL_ERROR "vantorel_gtest(${name}): LABEL must be unit or integration")
   endif()
@@ -28,7 +28,14 @@ function(vantorel_gtest name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock vantorel_test_support)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    TEST_LIST ${name}_TESTS
     PROPERTIES LABELS ${T_LABEL} TIMEOUT 300)
+  if(T_ENV)
+    # Applied after discovery, when ctest knows the test names.
+    set(_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_env.cmake)
+    file(WRITE ${_script} "if(DEFINED ${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${T_ENV}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_script})
+  endif()
 endfunction()
 
 # vantorel_script_test(<name> LABEL integration SCRIPT file [ENV ...]): a shell test that drives the
