@@ -82,6 +82,10 @@ void CListBox::updateGeometries()
         horizontalScrollBar()->setRange(0, range);
         horizontalScrollBar()->setPageStep(viewport()->width());
     }
+    // The view decides "as needed" from its entries alone; the extent counts too.
+    auto policy = range > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    if (m_cxExtent > 0 && horizontalScrollBarPolicy() != policy)
+        setHorizontalScrollBarPolicy(policy);
 }
 
 } // namespace platform

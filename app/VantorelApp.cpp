@@ -1,0 +1,66 @@
+#include "app/VantorelApp.h"
+
+#include "app/VantorelDlg.h"
+#include "app/VantorelDlgAutoProxy.h"
+#include "platform/automation/CommandLineInfo.h"
+#include "platform/automation/OleApp.h"
+#include "platform/automation/OleObjectFactory.h"
+#include "platform/com/ComBase.h"
+#include "platform/shell/Places.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QMetaObject>
+
+#include <cstdio>
+
+using namespace platform;
+
+CVantorelApp theApp;
+
+CVantorelApp::CVantorelApp() = default;
+CVantorelApp::~CVantorelApp() = default;
+
+COleObjectFactory& CVantorelApp::GetFactory()
+{
+    if (!m_pFactory)
+        m_pFactory = std::make_unique<COleObjectFactory>(CLSID_VantorelApplication, kVantorelProgId,
+                                                         [] { return std::make_unique<CVantorelDlgAutoProxy>(); });
+    return *m_pFactory;
+}
+
+int CVantorelApp::InitInstance(int argc, const char* const* argv)
+{
+    SetAppName("Vantorel");
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        AfxMessageBox("Failed to initialize OLE");
+        return 1;
+    }
+    // OLE control containment, DPI awareness and 3-D controls need nothing here: Qt widgets
+    // host any control, scale for the screen themselves and are drawn in 3-D already.
+
+    CCommandLineInfo cmdInfo;
+    cmdInfo.ParseCommandLine(argc, argv);
+    if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) {
+        // Started to serve a client: not under the user's control.
+        AfxOleSetUserCtrl(false);
+        if (!GetFactory().Register())
+            std::fprintf(stderr, "vantorel: %s could not be offered on the session bus\n", kVantorelProgId);
+    } else if (!GetFactory().UpdateRegistry(GetModuleFileName())) {
+        std::fprintf(stderr, "vantorel: the registry entries of %s could not be written\n", kVantorelProgId);
+    }
+
+    {
+        CVantorelDlg dlg;
+        m_pMainWnd = &dlg;
+        // When the last client has gone from a program COM started, the window closes.
+        AfxOleSetReleaseAllHandler([&dlg] {
+            QMetaObject::invokeMethod(&dlg, [&dlg] { dlg.OnSysCommand(SC_CLOSE); }, Qt::QueuedConnection);
+        });
+        dlg.DoModal();
+        AfxOleSetReleaseAllHandler({});
+        m_pMainWnd = nullptr;
+    }
+    m_pFactory.reset();
+    CoUninitialize();
+    return 0;
+}

