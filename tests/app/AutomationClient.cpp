@@ -1,0 +1,50 @@
+// A small automation client for the integration tests: creates one Vantorel.Application object
+// on the session bus (starting the program if the bus must), prints its path, then obeys lines on
+// standard input: "release" releases the object, "quit" leaves the bus without releasing.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusObjectPath>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "no session bus\n");
+        return 2;
+    }
+    QDBusInterface factory("Vantorel.Application", "/", "Vantorel.IClassFactory", bus);
+    factory.setTimeout(30000);
+    QDBusReply<QDBusObjectPath> reply = factory.call("CreateInstance");
+    if (!reply.isValid()) {
+        std::fprintf(stderr, "CreateInstance failed: %s\n", qPrintable(reply.error().message()));
+        return 3;
+    }
+    const QString path = reply.value().path();
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        std::string line;
+        if (!std::getline(std::cin, line) || line == "quit") {
+            app.exit(0);
+            return;
+        }
+        if (line == "release") {
+            QDBusInterface object("Vantorel.Application", path, "Vantorel.IVantorel", bus);
+            QDBusMessage result = object.call("Release");
+            std::printf("%s\n", result.type() == QDBusMessage::ErrorMessage ? "error" : "released");
+            std::fflush(stdout);
+        }
+    });
+    return app.exec();
+}
