@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -276,6 +278,12 @@ EXCEPTION_NUMBER CLibburnDrive::Eject(CCallOutput& out)
 
 ULONG CLibburnDrive::RecordedBlocks()
 {
+    if (m_bPseudo) {
+        // libburn calls a file drive blank whatever it holds; what it holds is what is recorded.
+        std::error_code ec;
+        const std::uintmax_t bytes = std::filesystem::file_size(m_strAddress.substr(6), ec);
+        return ec ? 0 : static_cast<ULONG>((bytes + kDataBlockSize - 1) / kDataBlockSize);
+    }
     if (burn_disc_get_status(m_pDrive) == BURN_DISC_BLANK) {
         return 0;
     }
@@ -302,7 +310,7 @@ EXCEPTION_NUMBER CLibburnDrive::GetTrackInformation(CCallOutput& out, BYTE track
     *info = TRACK_INFORMATION{};
     info->m_ulTrackNumber = trackNumber;
     info->m_ulSessionNumber = 1;
-    const bool blank = burn_disc_get_status(m_pDrive) == BURN_DISC_BLANK;
+    const bool blank = RecordedBlocks() == 0;
     if (trackNumber == 255) {
         info->m_bIsBlank = blank ? 1 : 0;
         info->m_ulTrackSize = RecordedBlocks();
@@ -312,7 +320,10 @@ EXCEPTION_NUMBER CLibburnDrive::GetTrackInformation(CCallOutput& out, BYTE track
         info->m_bIsBlank = 1;
         return out.Succeed();
     }
-    const std::vector<TrackExtent> tracks = ReadTracks(m_pDrive);
+    std::vector<TrackExtent> tracks = ReadTracks(m_pDrive);
+    if (m_bPseudo && !blank) {
+        tracks = {{0, static_cast<LONG>(RecordedBlocks())}};
+    }
     if (trackNumber > tracks.size()) {
         return out.Fail(EN_INVALID_PARAMETER,
                         "the disc has no track " + std::to_string(trackNumber));
@@ -336,9 +347,14 @@ EXCEPTION_NUMBER CLibburnDrive::GetTOCInformation(CCallOutput& out, TOC_INFORMAT
         return out.Fail(EN_UNIT_NOT_READY, "no disc in drive " + m_strAddress);
     }
     std::memset(toc, 0, sizeof *toc);
-    const std::vector<TrackExtent> tracks =
-        burn_disc_get_status(m_pDrive) == BURN_DISC_BLANK ? std::vector<TrackExtent>{}
-                                                          : ReadTracks(m_pDrive);
+    std::vector<TrackExtent> tracks;
+    if (m_bPseudo) {
+        if (const ULONG blocks = RecordedBlocks(); blocks > 0) {
+            tracks.push_back({0, static_cast<LONG>(blocks)});
+        }
+    } else if (burn_disc_get_status(m_pDrive) != BURN_DISC_BLANK) {
+        tracks = ReadTracks(m_pDrive);
+    }
     if (tracks.size() > TOC_INFORMATION::MAX_TRACKS) {
         return out.Fail(EN_BUFFER_TOO_SMALL, "more tracks than a table of contents holds");
     }

@@ -3,7 +3,8 @@
 //
 // A pseudo drive ("stdio:<file>") is written like a blank overwritable DVD. libburn reports no
 // speeds for it, so it offers the DVD speeds up to 16x and remembers the one set, so that speed
-// probing runs on it as on a real drive. Its eject is a no-op.
+// probing runs on it as on a real drive. Its recorded size is its file's size, so it is blank
+// only while the file is missing or empty. Its eject is a no-op.
 //
 // One thread at a time uses an object; the write reports progress on the calling thread.
 #include "platform/burnlib/CallOutput.h"
