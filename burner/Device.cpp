@@ -75,9 +75,14 @@ bool CDevice::FindDevices()
     InitStarBurnDll();
     std::vector<CDevice>& devices = Devices();
     devices.clear();
-    // The search reports into the list through the callback; its own result adds nothing the
-    // count below does not show.
-    StarBurn_FindDevice(SCSI_DEVICE_RO_DIRECT_ACCESS, FALSE, &CDevice::FindDeviceCallback, nullptr);
+    // The devices reported before a failure stay listed; the failure itself is a diagnostic.
+    const EXCEPTION_NUMBER result = StarBurn_FindDevice(SCSI_DEVICE_RO_DIRECT_ACCESS, FALSE,
+                                                        &CDevice::FindDeviceCallback, nullptr);
+    if (result != EN_SUCCESS) {
+        PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_ERROR,
+                       "\nCDevice::FindDevices(): device search failed, exception %ld \n",
+                       static_cast<long>(result));
+    }
     PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_INFO,
                    "CDevice::FindDevices(): found %d devices \r\n",
                    static_cast<int>(devices.size()));

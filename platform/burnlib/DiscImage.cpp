@@ -66,6 +66,21 @@ std::unique_ptr<CDiscImage> Measure(const std::string& path, std::uint32_t block
     return std::make_unique<CDiscImage>(path, size, blockSize);
 }
 
+// ISO 9660 and UDF volume names hold 32 bytes; genisoimage refuses longer ones. Cut at a UTF-8
+// character boundary.
+std::string CutVolumeLabel(const std::string& label)
+{
+    constexpr std::size_t kMaxLabel = 32;
+    if (label.size() <= kMaxLabel) {
+        return label;
+    }
+    std::size_t end = kMaxLabel;
+    while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return label.substr(0, end);
+}
+
 } // namespace
 
 CDiscImage::CDiscImage(std::string path, std::uint64_t size, std::uint32_t blockSize)
@@ -98,7 +113,7 @@ std::unique_ptr<CDiscImage> MakeDvdVideoImage(const std::string& videoTsFolder,
     }
     std::vector<std::string> argv = {"genisoimage", "-quiet", "-dvd-video"};
     if (!volumeLabel.empty()) {
-        argv.insert(argv.end(), {"-V", volumeLabel});
+        argv.insert(argv.end(), {"-V", CutVolumeLabel(volumeLabel)});
     }
     argv.insert(argv.end(), {"-o", image, folder.parent_path().string()});
     if (!RunImageTool(argv, error)) {

@@ -31,7 +31,8 @@ struct ImageError {
     int m_nErrno = 0;
 };
 
-// Image of the VIDEO_TS folder's parent; the folder itself must be named VIDEO_TS.
+// Image of the VIDEO_TS folder's parent; the folder itself must be named VIDEO_TS. A volume label
+// longer than 32 bytes is cut to 32.
 std::unique_ptr<CDiscImage> MakeDvdVideoImage(const std::string& videoTsFolder,
                                               const std::string& volumeLabel, ImageError& error);
 // Video CD 2.0 (superVideoCD false) or Super Video CD image of one MPEG source.

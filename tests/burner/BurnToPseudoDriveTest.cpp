@@ -134,6 +134,8 @@ TEST_F(BurnToPseudoDrive, DvdVideoBurnWritesAnImageThatLsdvdReads)
     CDevice& device = OnlyDevice();
     ASSERT_TRUE(device.RefreshAll());
     FillJob(device, videoTs, BURN_KIND_DVD_VIDEO);
+    // Longer than a volume name holds: it is cut, not refused.
+    std::strcpy(m_Job.m_szVolumeLabel, "VANTOREL_HOLIDAY_2026_DECEMBER_THE_EIGHTH");
 
     EXPECT_EQ(RunBurn(&m_Job), 1u);
 
@@ -155,7 +157,8 @@ TEST_F(BurnToPseudoDrive, DvdVideoBurnWritesAnImageThatLsdvdReads)
     EXPECT_TRUE(TempFolderIsEmpty()) << "the image file outlived the burn";
 
     const std::string listing = RunShell("lsdvd " + m_Dir.file("disc.img"));
-    EXPECT_NE(listing.find("Disc Title: VANTOREL"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("Disc Title: VANTOREL_HOLIDAY_2026_DECEMBER_T\n"), std::string::npos)
+        << listing;
     EXPECT_NE(listing.find("Title: 01"), std::string::npos) << listing;
     // The written disc is no longer blank to the engine.
     device.RefreshAll();

@@ -26,6 +26,11 @@ TEST_F(DeviceQueries, DiscoveryWithoutDevicesLeavesAnEmptyList)
     EXPECT_TRUE(CDevice::FindDevices());
     EXPECT_TRUE(CDevice::Devices().empty());
     EXPECT_TRUE(m_Messages.HasDiagnostic("CDevice::FindDevices(): found 0 devices \r\n", 0));
+
+    m_Library.m_Failing = {"FindDevice"};
+    EXPECT_TRUE(CDevice::FindDevices());
+    EXPECT_TRUE(m_Messages.HasDiagnostic(
+        "\nCDevice::FindDevices(): device search failed, exception 42 \n", 3));
 }
 
 TEST_F(DeviceQueries, DiscoveryKeepsTheLibrarysOrderAndRebuildsTheList)
