@@ -141,7 +141,7 @@ bool CLibburnDrive::EnsureGrabbed(CCallOutput& out, EXCEPTION_NUMBER& result)
     std::vector<char> address(m_strAddress.begin(), m_strAddress.end());
     address.push_back('\0');
     CCallOutput::DiscardPendingMessages();
-    const int grabbed = burn_drive_scan_and_grab(&m_pInfo, address.data(), 1);
+    const int grabbed = burn_drive_scan_and_grab(&m_pInfo, address.data(), m_bEjected ? 0 : 1);
     if (grabbed != 1 || m_pInfo == nullptr) {
         m_pInfo = nullptr;
         result = out.Fail(grabbed == 0 ? EN_DEVICE_NOT_FOUND : EN_GENERIC_FAILURE,
@@ -273,6 +273,7 @@ EXCEPTION_NUMBER CLibburnDrive::Eject(CCallOutput& out)
     burn_drive_info_free(m_pInfo);
     m_pDrive = nullptr;
     m_pInfo = nullptr;
+    m_bEjected = true;
     return out.Succeed();
 }
 
@@ -375,7 +376,16 @@ EXCEPTION_NUMBER CLibburnDrive::ProbeSupportedWriteModes(CCallOutput& out, BOOL*
         return result;
     }
     const burn_drive_info& info = m_pInfo[0];
-    *trackAtOnce = (info.tao_block_types & BURN_BLOCK_MODE1) ? TRUE : FALSE;
+    // The block types come from the CD write parameters; libburn writes every recordable DVD
+    // and BD in its track-at-once mode (incremental, open-size track or random writable).
+    int profile = 0;
+    char name[80] = "";
+    if (burn_disc_get_profile(m_pDrive, &profile, name) <= 0) {
+        profile = 0;
+    }
+    const bool recordableDvdOrBd = (profile >= 0x11 && profile <= 0x1b) || profile == 0x2b ||
+                                   (profile >= 0x41 && profile <= 0x43);
+    *trackAtOnce = ((info.tao_block_types & BURN_BLOCK_MODE1) || recordableDvdOrBd) ? TRUE : FALSE;
     *sessionAtOnce = (info.sao_block_types & BURN_BLOCK_SAO) ? TRUE : FALSE;
     *discAtOncePq = (info.raw_block_types & BURN_BLOCK_RAW16) ? TRUE : FALSE;
     *discAtOnceRawPw = (info.raw_block_types & BURN_BLOCK_RAW96R) ? TRUE : FALSE;

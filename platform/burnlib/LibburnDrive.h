@@ -83,6 +83,7 @@ private:
     bool m_bPerformOpc = false;
     bool m_bLastWriteWell = false;
     bool m_bLastWriteClosed = false;
+    bool m_bEjected = false;
 };
 
 } // namespace platform::burnlib

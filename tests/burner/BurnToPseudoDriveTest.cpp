@@ -32,7 +32,7 @@ public:
 std::string RunShell(const std::string& command)
 {
     std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    FILE* pipe = ::popen(("(" + command + ") 2>&1").c_str(), "r");
     if (pipe == nullptr) {
         return "popen failed";
     }
