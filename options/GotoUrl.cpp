@@ -1,5 +1,6 @@
 #include "options/GotoUrl.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace options {
