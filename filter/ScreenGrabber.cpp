@@ -265,13 +265,22 @@ void CScreenGrabber::CaptureGDI(BYTE* pDest, const BITMAPINFOHEADER& header, con
         !HeaderMatchesSurface(header, m_nSurfaceWidth, m_nSurfaceHeight, m_nSurfaceDepth))
         return;
     LONG width = s.rcCapture.right - s.rcCapture.left, height = s.rcCapture.bottom - s.rcCapture.top;
+    DWORD size = DibStride(m_nSurfaceWidth, static_cast<WORD>(m_nSurfaceDepth)) *
+                 static_cast<DWORD>(m_nSurfaceHeight);
+    if (header.biSizeImage >= size) {
+        // The buffer holds the whole drawing surface: blit and draw straight into it, which
+        // gives the same frame as drawing on the surface and copying it, one copy sooner.
+        BitBltToBits(pDest, m_hMemDC.get(), 0, 0, width, height, m_hDisplayDC.get(),
+                     s.rcCapture.left, s.rcCapture.top, SRCCOPY);
+        if (s.bDrawCursor)
+            DrawCursorOverlay(GetCursor(m_hDisplayDC.get()), s.rcCapture, pDest);
+        return;
+    }
     BitBlt(m_hMemDC.get(), 0, 0, width, height, m_hDisplayDC.get(), s.rcCapture.left,
            s.rcCapture.top, SRCCOPY);
     if (s.bDrawCursor)
-        DrawCursorOverlay(GetCursor(m_hDisplayDC.get()), s.rcCapture);
-    DWORD size = DibStride(m_nSurfaceWidth, static_cast<WORD>(m_nSurfaceDepth)) *
-                 static_cast<DWORD>(m_nSurfaceHeight);
-    std::memcpy(pDest, m_pGdiBits, std::min(header.biSizeImage, size));
+        DrawCursorOverlay(GetCursor(m_hDisplayDC.get()), s.rcCapture, nullptr);
+    std::memcpy(pDest, m_pGdiBits, header.biSizeImage);
 }
 
 void CScreenGrabber::CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& header,
@@ -300,7 +309,9 @@ void CScreenGrabber::CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& head
     LONG width = std::min(rc.right - rc.left, header.biWidth);
     LONG height = std::min(rc.bottom - rc.top, header.biHeight);
     std::size_t rowBytes = static_cast<std::size_t>(bits) * width / 8;
-    BYTE* target = bCursor ? m_pDDBits : pDest;
+    // With the cursor the rows still go straight into the buffer, which has the drawing surface's
+    // exact layout, and the arrow is drawn there: the same frame, one copy sooner.
+    BYTE* target = pDest;
     const BYTE* surface = static_cast<const BYTE*>(m_ddsd.lpSurface);
     for (LONG y = rc.top; y < rc.top + height; ++y) {
         const BYTE* src = surface + static_cast<std::ptrdiff_t>(y) * m_ddsd.lPitch +
@@ -308,14 +319,12 @@ void CScreenGrabber::CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& head
         BYTE* dst = target + static_cast<std::size_t>(header.biHeight - 1 - (y - rc.top)) * stride;
         std::memcpy(dst, src, rowBytes);
     }
-    if (bCursor) {
-        DrawCursorOverlay(LoadCursor(nullptr, IDC_ARROW), rc);
-        std::memcpy(pDest, m_pDDBits, std::min(header.biSizeImage, stride * static_cast<DWORD>(header.biHeight)));
-    }
+    if (bCursor)
+        DrawCursorOverlay(LoadCursor(nullptr, IDC_ARROW), rc, pDest);
     m_pBackSurface->Unlock(nullptr);
 }
 
-void CScreenGrabber::DrawCursorOverlay(HCURSOR hCursor, const RECT& rcCapture)
+void CScreenGrabber::DrawCursorOverlay(HCURSOR hCursor, const RECT& rcCapture, BYTE* pTarget)
 {
     POINT pt;
     // Without a pointer position there is nowhere to draw.
@@ -331,7 +340,10 @@ void CScreenGrabber::DrawCursorOverlay(HCURSOR hCursor, const RECT& rcCapture)
         if (ii.hbmColor)
             DeleteObject(ii.hbmColor);
     }
-    DrawIcon(m_hMemDC.get(), x, y, hCursor);
+    if (pTarget)
+        DrawIconToBits(pTarget, m_hMemDC.get(), x, y, hCursor);
+    else
+        DrawIcon(m_hMemDC.get(), x, y, hCursor);
 }
 
 void CScreenGrabber::ReleaseGDI()

@@ -66,7 +66,8 @@ private:
     bool CreateDrawingSurface(int nBitDepth, platform::UniqueHBITMAP* phBitmap, BYTE** ppBits);
     void CaptureGDI(BYTE* pDest, const BITMAPINFOHEADER& header, const Settings& s);
     void CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& header, const Settings& s);
-    void DrawCursorOverlay(platform::HCURSOR hCursor, const RECT& rcCapture);
+    // Draws on the memory DC's surface, or into pTarget laid out like it.
+    void DrawCursorOverlay(platform::HCURSOR hCursor, const RECT& rcCapture, BYTE* pTarget);
     static bool HeaderMatchesSurface(const BITMAPINFOHEADER& header, LONG width, LONG height,
                                      int nBitDepth);
 

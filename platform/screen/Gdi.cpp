@@ -214,9 +214,14 @@ BOOL DeleteObject(HBITMAP bitmap)
     return DeleteObject(static_cast<HGDIOBJ>(bitmap));
 }
 
-BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop)
+namespace {
+
+// The blit of BitBlt, written into pixels laid out like the DIB section selected into dest:
+// row 0 (the picture's top) at top, rows stride bytes apart.
+BOOL BlitFromScreen(HDC dest, std::uint8_t* top, std::ptrdiff_t stride, int x, int y, int cx,
+                    int cy, HDC src, int x1, int y1, DWORD rop)
 {
-    if (!dest || !src || dest->m_bDisplay || !src->m_bDisplay || rop != SRCCOPY ||
+    if (!dest || !src || !top || dest->m_bDisplay || !src->m_bDisplay || rop != SRCCOPY ||
         dest->m_pConnection != src->m_pConnection || !dest->m_pGrab || !dest->m_converter ||
         !dest->m_converter->IsValid())
         return FALSE;
@@ -235,8 +240,6 @@ BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWO
         return FALSE;
 
     int bytes = dib.m_layout.bitsPerPixel / 8;
-    std::ptrdiff_t stride = dib.TopDownStride();
-    std::uint8_t* top = dib.TopRow();
     if (!inside) {
         // Off-screen parts read as black, which is 0 in every DIB format here.
         for (int row = 0; row < cy; ++row)
@@ -247,6 +250,51 @@ BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWO
         dest->m_converter->Convert(dest->m_pGrab->Data(), dest->m_pGrab->Stride(),
                                    top + dy * stride + dx * bytes, stride, iw, ih);
     }
+    return TRUE;
+}
+
+// Where row 0 of a picture laid out like the selected section starts in memory at bits.
+std::uint8_t* TopRowOf(const CDibSection& dib, void* bits)
+{
+    auto* start = static_cast<std::uint8_t*>(bits);
+    return dib.m_bTopDown ? start : start + (dib.m_nHeight - 1) * dib.m_nStride;
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop)
+{
+    if (!dest || dest->m_bDisplay || !dest->m_pSelected)
+        return FALSE;
+    CDibSection& dib = *dest->m_pSelected;
+    return BlitFromScreen(dest, dib.TopRow(), dib.TopDownStride(), x, y, cx, cy, src, x1, y1, rop);
+}
+
+BOOL BitBltToBits(void* bits, HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1,
+                  DWORD rop)
+{
+    if (!bits || !dest || dest->m_bDisplay || !dest->m_pSelected)
+        return FALSE;
+    CDibSection& dib = *dest->m_pSelected;
+    // Row padding reads as zero, as it does in a section.
+    std::size_t used = static_cast<std::size_t>(dib.m_nWidth) * (dib.m_layout.bitsPerPixel / 8);
+    std::size_t pad = static_cast<std::size_t>(dib.m_nStride) - used;
+    if (pad > 0) {
+        auto* row = static_cast<std::uint8_t*>(bits);
+        for (int r = 0; r < dib.m_nHeight; ++r, row += dib.m_nStride)
+            std::memset(row + used, 0, pad);
+    }
+    return BlitFromScreen(dest, TopRowOf(dib, bits), dib.TopDownStride(), x, y, cx, cy, src, x1,
+                          y1, rop);
+}
+
+BOOL DrawIconToBits(void* bits, HDC hdc, int x, int y, HICON icon)
+{
+    if (!bits || !hdc || hdc->m_bDisplay || !icon || !hdc->m_pSelected)
+        return FALSE;
+    CDibSection& dib = *hdc->m_pSelected;
+    BlendCursor(*icon, x, y, TopRowOf(dib, bits), dib.TopDownStride(), dib.m_nWidth, dib.m_nHeight,
+                dib.m_layout);
     return TRUE;
 }
 

@@ -57,6 +57,14 @@ BOOL DeleteObject(HBITMAP bitmap);
 // From a display DC into a memory DC made compatible with it; SRCCOPY only.
 BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop);
 
+// Our additions for a frame that goes straight into the caller's buffer: BitBlt and DrawIcon
+// writing into memory laid out exactly like the DIB section selected into dest (its size, format
+// and row order) instead of into the section itself. The capture uses them to save one copy of
+// each frame.
+BOOL BitBltToBits(void* bits, HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1,
+                  DWORD rop);
+BOOL DrawIconToBits(void* bits, HDC hdc, int x, int y, HICON icon);
+
 HCURSOR GetCursor(HDC display);
 BOOL GetCursorPos(HDC display, POINT* point);
 // The cursors here have no bitmaps of their own: hbmMask and hbmColor come back null.

@@ -381,3 +381,30 @@ TEST_F(ScreenGrabber, SetUpAndTearDownManyTimesLeavesNoResources)
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(OwnShmSegments(), 0);
 }
+
+TEST_F(ScreenGrabber, DirectAndDrawingSurfaceRoutesGiveTheSameFrame)
+{
+    // A buffer that holds the whole frame is written directly; a shorter one gets a copy of the
+    // drawing surface. Both must show the same picture, cursor included.
+    m_painter.SetSolidCursor(6, {0, 255, 0}, 2, 1);
+    m_painter.MovePointer(60, 50);
+    const RECT rc {30, 30, 97, 80};
+    for (const Format& f : Formats()) {
+        CScreenGrabber g;
+        g.SetCaptureRect(rc);
+        g.SetDrawCursor(TRUE);
+        SetUpFor(g, f);
+        Frame whole(HeaderFor(rc, f.bits));
+        g.Capture(whole.bytes.data(), &whole.header);
+        BITMAPINFOHEADER shortHeader = HeaderFor(rc, f.bits);
+        shortHeader.biSizeImage -= 1;
+        Frame part(shortHeader);
+        g.Capture(part.bytes.data(), &part.header);
+        auto diff = std::mismatch(part.bytes.begin(), part.bytes.begin() + shortHeader.biSizeImage,
+                                  whole.bytes.begin());
+        EXPECT_EQ(diff.first - part.bytes.begin(), static_cast<long>(shortHeader.biSizeImage)) << f.name;
+        EXPECT_EQ(part.bytes[shortHeader.biSizeImage], 0xA5) << f.name << ": at most biSizeImage bytes";
+        std::vector<BYTE> green = Encoded(f, {0, 255, 0});
+        EXPECT_EQ(std::memcmp(whole.At(60 - 30 - 2, 50 - 30 - 1), green.data(), green.size()), 0) << f.name;
+    }
+}
