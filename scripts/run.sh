@@ -10,6 +10,10 @@ if [[ -n "${DISPLAY:-}" ]]; then
 fi
 source scripts/xvfb.sh
 start_private_xvfb 1280x1024x24
+if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    export XDG_RUNTIME_DIR
+fi
 build/bin/vantorel "$@" &
 pid=$!
 shot="$top/build/vantorel-main-window.png"

@@ -3,8 +3,9 @@
 //
 // The class's bus name is its ProgID ("Vantorel.Application"). A client calls
 // Vantorel.IClassFactory.CreateInstance on "/" and gets the path of a new object
-// ("/Vantorel/Application/<n>", interface Vantorel.IVantorel); the object lives until that client
-// calls its Release or leaves the bus. Registration is single use: after the first object the
+// ("/Vantorel/Application/<n>", interface Vantorel.IVantorel) in the program that answered, which
+// the client reaches by the reply's sender (its unique bus name) from then on. The object lives
+// until that client calls its Release or leaves the bus. Registration is single use: after the first object the
 // name is given up, so the bus starts a new program instance for the next client.
 //
 // Window thread only.

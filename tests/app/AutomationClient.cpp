@@ -23,11 +23,15 @@ int main(int argc, char** argv)
     }
     QDBusInterface factory("Vantorel.Application", "/", "Vantorel.IClassFactory", bus);
     factory.setTimeout(30000);
-    QDBusReply<QDBusObjectPath> reply = factory.call("CreateInstance");
+    QDBusMessage message = factory.call("CreateInstance");
+    QDBusReply<QDBusObjectPath> reply = message;
     if (!reply.isValid()) {
         std::fprintf(stderr, "CreateInstance failed: %s\n", qPrintable(reply.error().message()));
         return 3;
     }
+    // The object lives in the program that answered; the class's name may already be free for
+    // the next client.
+    const QString server = message.service();
     const QString path = reply.value().path();
     std::printf("%s\n", qPrintable(path));
     std::fflush(stdout);
@@ -40,7 +44,7 @@ int main(int argc, char** argv)
             return;
         }
         if (line == "release") {
-            QDBusInterface object("Vantorel.Application", path, "Vantorel.IVantorel", bus);
+            QDBusInterface object(server, path, "Vantorel.IVantorel", bus);
             QDBusMessage result = object.call("Release");
             std::printf("%s\n", result.type() == QDBusMessage::ErrorMessage ? "error" : "released");
             std::fflush(stdout);

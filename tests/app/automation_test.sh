@@ -2,11 +2,13 @@
 # registered service file; closing the window while the client holds its object only hides it;
 # the program ends when the client releases the object, or leaves the bus.
 set -euo pipefail
+trap 'echo "failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 source "$VANTOREL_SOURCE_DIR/tests/support/x11.sh"
 
 if [[ "${1:-}" != inner ]]; then
+    own_display
     private_home
-    trap 'rm -rf "$TEST_HOME"' EXIT
+    trap 'rm -rf "$TEST_HOME"; stop_private_xvfb' EXIT
     dbus-run-session -- bash "$0" inner
     exit $?
 fi

@@ -1,12 +1,14 @@
 # The main window as a user meets it: it appears with its title, writes the automation class's
 # registration, answers Enter on an empty list, opens About, and Escape ends the program.
 set -euo pipefail
+trap 'echo "failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 source "$VANTOREL_SOURCE_DIR/tests/support/x11.sh"
+own_display
 private_home
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$TEST_HOME/no-bus"
 prog="$VANTOREL_PROGRAM_DIR/vantorel"
 pid=
-cleanup() { [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; rm -rf "$TEST_HOME"; }
+cleanup() { [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; rm -rf "$TEST_HOME"; stop_private_xvfb; }
 trap cleanup EXIT
 
 "$prog" &

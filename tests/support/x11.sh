@@ -1,5 +1,11 @@
 # Helpers for tests that drive the real program on the X display, as a user would.
 
+# own_display: a private Xvfb for this test alone, so no other test's windows get in the way.
+own_display() {
+    source "$VANTOREL_SOURCE_DIR/scripts/xvfb.sh"
+    start_private_xvfb 1280x1024x24
+}
+
 # wait_window REGEX [TIMEOUT_S]: prints the id of a visible window whose name matches.
 wait_window() {
     local regex=$1 timeout=${2:-20} id i
