@@ -1,6 +1,7 @@
 #include "options/HyperlinkShell.h"
 
 #include "platform/shell/ShellExecute.h"
+#include "platform/shell/SpawnDetached.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -231,46 +232,12 @@ UINT CDesktopHyperlinkShell::WinExec(const std::string& command, const std::stri
     if (!SplitCommandLine(command, words))
         return 2;
     words.push_back(url);
-    std::vector<char*> argv = Argv(words);
-
-    // The grandchild reports a failed exec through this pipe; a successful exec closes it.
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return 0;
-    CFd readEnd(fds[0]);
-    CFd writeEnd(fds[1]);
-    pid_t child = fork();
-    if (child < 0)
-        return 0;
-    if (child == 0) {
-        setsid();
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            execvp(argv[0], argv.data());
-            int err = errno;
-            (void)!write(writeEnd.Get(), &err, sizeof err);
-            _exit(127);
-        }
-        _exit(grandchild < 0 ? 1 : 0);
-    }
-    writeEnd.Reset();
-    int status = 0;
-    WaitFor(child, &status);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return 0;
     int err = 0;
-    ssize_t n;
-    while ((n = read(readEnd.Get(), &err, sizeof err)) < 0 && errno == EINTR) {
+    switch (platform::SpawnDetached(words, &err)) {
+    case platform::SpawnResult::Started: return 33;
+    case platform::SpawnResult::ExecFailed: return ExecErrorCode(err);
+    default: return 0;
     }
-    if (n == static_cast<ssize_t>(sizeof err))
-        return ExecErrorCode(err);
-    return 33;
 }
 
 } // namespace options

@@ -1,13 +1,10 @@
 #include "platform/shell/ShellExecute.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "platform/shell/SpawnDetached.h"
 
-extern char** environ;
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -62,31 +59,7 @@ intptr_t ShellExecute(const std::string& verb, const std::string& file)
     if (opener.empty())
         return SE_ERR_NOASSOC;
 
-    // Double fork: the grandchild runs the opener and is reparented to init, so nothing is left
-    // for us to reap and the opener outlives us if it must.
-    pid_t child = fork();
-    if (child < 0)
-        return SE_ERR_NOASSOC;
-    if (child == 0) {
-        setsid();
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            char* argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(file.c_str()), nullptr};
-            execve(opener.c_str(), argv, environ);
-            _exit(127);
-        }
-        _exit(grandchild < 0 ? 1 : 0);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? SE_ERR_STARTED : SE_ERR_NOASSOC;
+    return SpawnDetached({opener, file}) == SpawnResult::Started ? SE_ERR_STARTED : SE_ERR_NOASSOC;
 }
 
 } // namespace platform
