@@ -28,15 +28,29 @@ press "$main" Escape
 wait_exit "${pids[-1]}"
 [[ -f "$XDG_DATA_HOME/dbus-1/services/Vantorel.Application.service" ]]
 
+# start_client N: starts automation client N, which starts a program through the bus; sets
+# CLIENT_PID, CLIENT_IN, CLIENT_OUT (its command and answer streams), MAIN and SERVER.
+start_client() {
+    local fifo="$XDG_RUNTIME_DIR/client$1"
+    mkfifo "$fifo.in" "$fifo.out"
+    "$VANTOREL_AUTOMATION_CLIENT" <"$fifo.in" >"$fifo.out" &
+    CLIENT_PID=$!
+    pids+=("$CLIENT_PID")
+    exec {CLIENT_IN}>"$fifo.in"
+    exec {CLIENT_OUT}<"$fifo.out"
+    local path
+    read -r -t 30 path <&"$CLIENT_OUT"
+    [[ "$path" == /Vantorel/Application/1 ]]
+    MAIN=$(wait_window '^Tavrelin$')
+    SERVER=$(xdotool getwindowpid "$MAIN")
+    pids+=("$SERVER")
+    tr '\0' ' ' </proc/"$SERVER"/cmdline | grep -q -- '-Automation'
+}
+
 # 1. A client starts the program; the window appears.
-coproc CLIENT { exec "$VANTOREL_AUTOMATION_CLIENT"; }
-pids+=($CLIENT_PID)
-read -r -t 30 path <&"${CLIENT[0]}"
-[[ "$path" == /Vantorel/Application/1 ]]
-main=$(wait_window '^Tavrelin$')
-server=$(xdotool getwindowpid "$main")
-pids+=($server)
-tr '\0' ' ' </proc/"$server"/cmdline | grep -q -- '-Automation'
+start_client 1
+server=$SERVER
+main=$MAIN
 
 # Closing it while the client is linked only hides it.
 press "$main" Escape
@@ -45,22 +59,16 @@ sleep 1
 kill -0 "$server"
 
 # The client releases its object: the program ends.
-echo release >&"${CLIENT[1]}"
-read -r -t 10 answer <&"${CLIENT[0]}"
+echo release >&"$CLIENT_IN"
+read -r -t 10 answer <&"$CLIENT_OUT"
 [[ "$answer" == released ]]
 wait_exit "$server"
-echo quit >&"${CLIENT[1]}"
+echo quit >&"$CLIENT_IN"
 wait "$CLIENT_PID" || true
 
 # 2. Single use: a new client gets a new program, which ends when that client leaves the bus.
-coproc CLIENT2 { exec "$VANTOREL_AUTOMATION_CLIENT"; }
-pids+=($CLIENT2_PID)
-read -r -t 30 path <&"${CLIENT2[0]}"
-[[ "$path" == /Vantorel/Application/1 ]]
-main=$(wait_window '^Tavrelin$')
-server2=$(xdotool getwindowpid "$main")
-pids+=($server2)
-[[ "$server2" != "$server" ]]
-kill "$CLIENT2_PID"
-wait_exit "$server2"
+start_client 2
+[[ "$SERVER" != "$server" ]]
+kill "$CLIENT_PID"
+wait_exit "$SERVER"
 echo "automation test passed"

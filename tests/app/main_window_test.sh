@@ -29,18 +29,12 @@ press "$box" Return
 wait_hidden '^Vantorel$'
 
 # Alt+B opens About (titled like the main window), Return closes it.
+titled_windows() { [[ $(xdotool search --onlyvisible --name '^Tavrelin$' | wc -l) -eq $1 ]]; }
 press "$main" alt+b
-for _ in $(seq 1 50); do
-    [[ $(xdotool search --onlyvisible --name '^Tavrelin$' | wc -l) -ge 2 ]] && break
-    sleep 0.1
-done
-[[ $(xdotool search --onlyvisible --name '^Tavrelin$' | wc -l) -ge 2 ]]
+wait_until 5 titled_windows 2
 about=$(xdotool search --onlyvisible --name '^Tavrelin$' | grep -vx "$main" | head -n 1)
 press "$about" Return
-for _ in $(seq 1 50); do
-    [[ $(xdotool search --onlyvisible --name '^Tavrelin$' | wc -l) -eq 1 ]] && break
-    sleep 0.1
-done
+wait_until 5 titled_windows 1
 
 # Escape closes the main window, and with it the program.
 press "$main" Escape

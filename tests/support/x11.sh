@@ -6,41 +6,35 @@ own_display() {
     start_private_xvfb 1280x1024x24
 }
 
-# wait_window REGEX [TIMEOUT_S]: prints the id of a visible window whose name matches.
-wait_window() {
-    local regex=$1 timeout=${2:-20} id i
+# wait_until TIMEOUT_S COMMAND...: runs the command every 0.1 s until it succeeds.
+wait_until() {
+    local timeout=$1 i
+    shift
     for ((i = 0; i < timeout * 10; i++)); do
-        id=$(xdotool search --onlyvisible --name "$regex" 2>/dev/null | tail -n 1 || true)
-        if [[ -n "$id" ]]; then
-            echo "$id"
-            return 0
-        fi
+        "$@" && return 0
         sleep 0.1
     done
-    echo "no visible window named $regex" >&2
     return 1
+}
+
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1 | grep .; }
+no_visible_window() { ! visible_window "$1" >/dev/null; }
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# wait_window REGEX [TIMEOUT_S]: prints the id of a visible window whose name matches.
+wait_window() {
+    wait_until "${2:-20}" visible_window "$1" >/dev/null || { echo "no visible window named $1" >&2; return 1; }
+    visible_window "$1"
 }
 
 # wait_hidden REGEX [TIMEOUT_S]: succeeds once no visible window matches.
 wait_hidden() {
-    local regex=$1 timeout=${2:-10} i
-    for ((i = 0; i < timeout * 10; i++)); do
-        [[ -z "$(xdotool search --onlyvisible --name "$regex" 2>/dev/null || true)" ]] && return 0
-        sleep 0.1
-    done
-    echo "a window named $regex is still visible" >&2
-    return 1
+    wait_until "${2:-10}" no_visible_window "$1" || { echo "a window named $1 is still visible" >&2; return 1; }
 }
 
 # wait_exit PID [TIMEOUT_S]: succeeds once the process has ended.
 wait_exit() {
-    local pid=$1 timeout=${2:-10} i
-    for ((i = 0; i < timeout * 10; i++)); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    echo "process $pid is still running" >&2
-    return 1
+    wait_until "${2:-10}" process_gone "$1" || { echo "process $1 is still running" >&2; return 1; }
 }
 
 # press WINDOW KEY...: gives the window the focus and types the keys into it.
