@@ -253,6 +253,11 @@ void EncodePixel(const PixelLayout& l, Rgb c, std::uint8_t* p)
     }
 }
 
+// GCC takes the address of a multi-versioned function for that of a local (a false alarm).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
 CPixelConverter::CPixelConverter(const PixelLayout& source, const PixelLayout& target)
 {
     m_tables.source = source;
@@ -289,6 +294,10 @@ CPixelConverter::CPixelConverter(const PixelLayout& source, const PixelLayout& t
         m_pRow = RowGeneric;
     }
 }
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 void CPixelConverter::Convert(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
                               std::ptrdiff_t dstStride, int width, int height) const
