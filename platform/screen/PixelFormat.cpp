@@ -1,6 +1,9 @@
 #include "platform/screen/PixelFormat.h"
 
 #include <bit>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cstring>
 
 namespace platform {
@@ -93,9 +96,32 @@ void RowCopy(const std::uint8_t* s, std::uint8_t* d, int w, const CPixelConverte
     std::memcpy(d, s, static_cast<std::size_t>(w) * (t.source.bitsPerPixel / 8));
 }
 
-VANTOREL_ROW_CLONES
+#if defined(__x86_64__) && defined(__GNUC__)
+// Streaming stores write whole cache lines without reading them first, as the library's copy
+// does; a plain masking loop pays a read of every target line and runs at half the speed.
+__attribute__((target("avx2"))) void RowBgrxTo32Stream(const std::uint8_t* s, std::uint8_t* d, int w)
+{
+    int i = 0;
+    for (; i < w && (reinterpret_cast<std::uintptr_t>(d + 4 * i) & 31) != 0; ++i)
+        Store32(d + 4 * i, Load32(s + 4 * i) & 0x00FFFFFF);
+    const __m256i mask = _mm256_set1_epi32(0x00FFFFFF);
+    for (; i + 8 <= w; i += 8) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * i));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(d + 4 * i), _mm256_and_si256(v, mask));
+    }
+    for (; i < w; ++i)
+        Store32(d + 4 * i, Load32(s + 4 * i) & 0x00FFFFFF);
+}
+#endif
+
 void RowBgrxTo32(const std::uint8_t* s, std::uint8_t* d, int w, const CPixelConverter::Tables&)
 {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) {
+        RowBgrxTo32Stream(s, d, w);
+        return;
+    }
+#endif
     for (int i = 0; i < w; ++i)
         Store32(d + 4 * i, Load32(s + 4 * i) & 0x00FFFFFF);
 }
@@ -306,6 +332,10 @@ void CPixelConverter::Convert(const std::uint8_t* src, std::ptrdiff_t srcStride,
         return;
     for (int y = 0; y < height; ++y, src += srcStride, dst += dstStride)
         m_pRow(src, dst, width, m_tables);
+#if defined(__x86_64__)
+    // Streamed rows are visible to other threads only after a store fence.
+    _mm_sfence();
+#endif
 }
 
 }  // namespace platform
