@@ -114,6 +114,22 @@ __attribute__((target("avx2"))) void RowBgrxTo32Stream(const std::uint8_t* s, st
 }
 #endif
 
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void CopyRowStream(const std::uint8_t* s, std::uint8_t* d, std::size_t n)
+{
+    std::size_t i = 0;
+    std::size_t head = (32 - (reinterpret_cast<std::uintptr_t>(d) & 31)) & 31;
+    if (head > n)
+        head = n;
+    std::memcpy(d, s, head);
+    for (i = head; i + 32 <= n; i += 32) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(d + i), v);
+    }
+    std::memcpy(d + i, s + i, n - i);
+}
+#endif
+
 void RowBgrxTo32(const std::uint8_t* s, std::uint8_t* d, int w, const CPixelConverter::Tables&)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -179,6 +195,21 @@ void RowGeneric(const std::uint8_t* s, std::uint8_t* d, int w, const CPixelConve
 }
 
 }  // namespace
+
+void CopyRows(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
+              std::ptrdiff_t dstStride, std::size_t rowBytes, int rows)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) {
+        for (int y = 0; y < rows; ++y, src += srcStride, dst += dstStride)
+            CopyRowStream(src, dst, rowBytes);
+        _mm_sfence();
+        return;
+    }
+#endif
+    for (int y = 0; y < rows; ++y, src += srcStride, dst += dstStride)
+        std::memcpy(dst, src, rowBytes);
+}
 
 PixelLayout DibLayout32()
 {
