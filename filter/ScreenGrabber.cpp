@@ -312,13 +312,12 @@ void CScreenGrabber::CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& head
     // With the cursor the rows still go straight into the buffer, which has the drawing surface's
     // exact layout, and the arrow is drawn there: the same frame, one copy sooner.
     BYTE* target = pDest;
+    // Screen row y goes to target row (biHeight - 1 - (y - top)): bottom-up like the GDI frame.
     const BYTE* surface = static_cast<const BYTE*>(m_ddsd.lpSurface);
-    for (LONG y = rc.top; y < rc.top + height; ++y) {
-        const BYTE* src = surface + static_cast<std::ptrdiff_t>(y) * m_ddsd.lPitch +
-                          static_cast<std::ptrdiff_t>(bits) * rc.left / 8;
-        BYTE* dst = target + static_cast<std::size_t>(header.biHeight - 1 - (y - rc.top)) * stride;
-        std::memcpy(dst, src, rowBytes);
-    }
+    const BYTE* src = surface + static_cast<std::ptrdiff_t>(rc.top) * m_ddsd.lPitch +
+                      static_cast<std::ptrdiff_t>(bits) * rc.left / 8;
+    BYTE* dst = target + static_cast<std::size_t>(header.biHeight - 1) * stride;
+    CopyRows(src, m_ddsd.lPitch, dst, -static_cast<std::ptrdiff_t>(stride), rowBytes, height);
     if (bCursor)
         DrawCursorOverlay(LoadCursor(nullptr, IDC_ARROW), rc, pDest);
     m_pBackSurface->Unlock(nullptr);

@@ -50,6 +50,11 @@ bool IsSupportedLayout(const PixelLayout& layout);
 Rgb DecodePixel(const PixelLayout& layout, const std::uint8_t* pixel);
 void EncodePixel(const PixelLayout& layout, Rgb colour, std::uint8_t* pixel);
 
+// Copies rows of frame memory as they are, with streaming stores where the CPU has them (no
+// read of the target lines first); the copies are visible to other threads after the call.
+void CopyRows(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
+              std::ptrdiff_t dstStride, std::size_t rowBytes, int rows);
+
 // Converts rectangles from one layout into another. Built once per surface pair; Convert does
 // no allocation. A negative destination stride walks the rows upwards (bottom-up DIBs).
 class CPixelConverter {

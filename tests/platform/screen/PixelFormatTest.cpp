@@ -176,3 +176,20 @@ TEST(PixelConversion, RefusesLayoutsItCannotWrite)
     invalid.Convert(&byte, 0, &byte, 0, 1, 1);
     EXPECT_EQ(byte, 0x5A);
 }
+
+TEST(PixelConversion, CopyRowsCopiesEveryByteAtAnyAlignmentAndDirection)
+{
+    auto src = RandomBytes(3 * 160, 11);
+    for (std::size_t rowBytes : {0u, 1u, 31u, 32u, 33u, 95u, 150u}) {
+        for (std::size_t offset = 0; offset < 4; ++offset) {
+            std::vector<std::uint8_t> dst(3 * 160 + 8, 0xEE);
+            // Bottom-up: source row y lands in target row 2 - y.
+            CopyRows(src.data(), 160, dst.data() + offset + 2 * 160, -160, rowBytes, 3);
+            for (int y = 0; y < 3; ++y) {
+                const std::uint8_t* row = dst.data() + offset + (2 - y) * 160;
+                EXPECT_TRUE(std::equal(row, row + rowBytes, src.data() + y * 160)) << rowBytes << "/" << offset;
+                EXPECT_EQ(row[rowBytes], 0xEE) << rowBytes << "/" << offset;
+            }
+        }
+    }
+}
