@@ -207,8 +207,12 @@ QWidget* CDialog::AddControl(int nID, QWidget* pWidget, const QRect& dlu)
     pWidget->setParent(this);
     pWidget->setProperty("ctrlId", nID);
     pWidget->setGeometry(MapDialogRect(dlu));
+    // Composite controls (a list's viewport, a combo's editor) receive the input themselves.
     pWidget->installEventFilter(this);
-    m_controls[nID] = pWidget;
+    for (QWidget* part : pWidget->findChildren<QWidget*>())
+        part->installEventFilter(this);
+    if (nID != -1)
+        m_controls[nID] = pWidget;
     return pWidget;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ui/Dialog.h"
 
 #include <QApplication>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +22,7 @@ public:
         AddButton(1001, "&Go", {10, 10, 40, 14});
         MapCommand(1001, [this] { ++m_nGo; });
     }
+    void AddListForTest(QWidget* list) { AddControl(1002, list, {10, 0, 80, 40}); }
     int m_nGo = 0;
     int m_nInit = 0;
     int m_nPasses = 0;
@@ -98,6 +100,23 @@ TEST(Dialog, ClickRunsCommandHandlerThenOneEnablingPass)
     EXPECT_EQ(dlg.m_nPasses, settled) << "the pass must not re-trigger itself";
     dlg.RunEnablingPass();
     EXPECT_EQ(dlg.m_nPasses, settled + 1);
+}
+
+TEST(Dialog, InputInsideACompositeControlTriggersThePass)
+{
+    CTestDlg dlg;
+    auto* list = new QListWidget;
+    list->addItems({"a", "b"});
+    dlg.AddListForTest(list);
+    dlg.show();
+    QApplication::processEvents();
+    list->setFocus();
+    QApplication::processEvents();
+    int before = dlg.m_nPasses;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    QApplication::processEvents();
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_GT(dlg.m_nPasses, before) << "a selection click in the list's viewport";
 }
 
 TEST(Dialog, SystemMenuCloseCancels)
