@@ -215,7 +215,9 @@ void CCaptureStream::WaitWhilePaused()
     if (!m_bPaused) return;
     // Before the first sample no stretch has begun, so there is nothing to count.
     if (!m_bFirstFrame) m_dwRunMs += m_pTickClock->GetTickCount() - m_dwRunStart;
-    while (m_bPaused) m_pTickClock->Sleep(1);
+    // A pending stop also ends the wait, so a stop that comes before the pause is cleared
+    // cannot hang the graph.
+    while (m_bPaused && !CheckRequest(nullptr)) m_pTickClock->Sleep(1);
     m_dwRunStart = m_pTickClock->GetTickCount();
 }
 

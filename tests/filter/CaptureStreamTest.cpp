@@ -1,6 +1,7 @@
 // The capture pin's types, checks, buffer and timing, driven by a scripted tick clock. No
 // display is needed: without one the grabber captures nothing and the timing is all that counts.
 #include "TestFilters.h"
+#include "platform/com/ComPtr.h"
 #include "filter/CaptureSource.h"
 #include "platform/dshow/MemAllocator.h"
 
@@ -394,6 +395,34 @@ TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
     EXPECT_EQ(clsid, CLSID_Oravane);
     for (IUnknown* p : {static_cast<IUnknown*>(again), a, b, static_cast<IUnknown*>(control), static_cast<IUnknown*>(filter)})
         p->Release();
+}
+
+TEST(CaptureStreamThread, StopsWhilePausedAndResumesTheRunAfterwards)
+{
+    HRESULT hr = E_FAIL;
+    CCaptureSource* filter = CCaptureSource::Create(nullptr, &hr, nullptr);
+    ASSERT_EQ(hr, S_OK);
+    filter->NonDelegatingAddRef();
+    {
+        dshowtest::CTestSink sink;
+        ASSERT_EQ(filter->Stream()->Connect(sink.InputPin(), nullptr), S_OK);
+        ASSERT_EQ(sink.Run(0), S_OK);
+        ASSERT_EQ(filter->Run(0), S_OK);
+        ASSERT_TRUE(sink.WaitFor(2));
+        filter->SetPause(TRUE);
+        // Stopped without clearing the pause first: the streaming thread still ends.
+        EXPECT_EQ(filter->Stop(), S_OK);
+        EXPECT_EQ(sink.Stop(), S_OK);
+        BOOL paused = FALSE;
+        filter->GetPause(&paused);
+        EXPECT_TRUE(paused) << "the flag is the caller's to clear";
+        double fps = -1;
+        filter->GetActualFrameRate(&fps);
+        EXPECT_GT(fps, 0.0);
+        filter->Stream()->Disconnect();
+        sink.InputPin()->Disconnect();
+    }
+    filter->NonDelegatingRelease();
 }
 
 }  // namespace
