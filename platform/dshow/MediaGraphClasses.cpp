@@ -1,0 +1,11 @@
+#include "platform/dshow/MediaGraphClasses.h"
+
+#include "platform/com/ObjectCreation.h"
+#include "platform/dshow/Interfaces.h"
+
+void RegisterMediaGraphClasses()
+{
+    CoRegisterBuiltInClass(CLSID_FilterGraph, &CreateFilterGraph);
+    CoRegisterBuiltInClass(CLSID_FilterMapper2, &CreateFilterMapper2);
+    CoRegisterBuiltInClass(CLSID_SystemClock, &CreateSystemClock);
+}

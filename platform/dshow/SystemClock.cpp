@@ -1,0 +1,34 @@
+#include "platform/dshow/SystemClock.h"
+
+#include "platform/dshow/MediaGraphClasses.h"
+
+#include <ctime>
+#include <new>
+
+HRESULT CSystemClock::NonDelegatingQueryInterface(REFIID riid, void** ppv)
+{
+    if (riid == IID_IReferenceClock) return GetInterface(static_cast<IReferenceClock*>(this), ppv);
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CSystemClock::GetTime(REFERENCE_TIME* pTime)
+{
+    if (!pTime) return E_POINTER;
+    timespec ts {};
+    if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return E_FAIL;
+    *pTime = static_cast<REFERENCE_TIME>(ts.tv_sec) * UNITS + ts.tv_nsec / 100;
+    return S_OK;
+}
+
+HRESULT CreateSystemClock(IUnknown* pUnkOuter, REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
+    auto* p = new (std::nothrow) CSystemClock(pUnkOuter);
+    if (!p) return E_OUTOFMEMORY;
+    p->NonDelegatingAddRef();
+    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
+    p->NonDelegatingRelease();
+    return hr;
+}

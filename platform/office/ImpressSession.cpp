@@ -1,0 +1,754 @@
+#include "platform/office/ImpressSession.h"
+
+#include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
+#include <com/sun/star/animations/XTimeContainer.hpp>
+#include <com/sun/star/animations/XAnimationNode.hpp>
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexContainer.hpp>
+#include <com/sun/star/container/XNameContainer.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/XTypeDetection.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPages.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/FrameSearchFlag.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XSingleServiceFactory.hpp>
+#include <com/sun/star/presentation/XCustomPresentationSupplier.hpp>
+#include <com/sun/star/presentation/XPresentation2.hpp>
+#include <com/sun/star/presentation/XPresentationSupplier.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+#include <osl/file.hxx>
+#include <osl/process.h>
+#include <rtl/bootstrap.hxx>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <chrono>
+#include <sys/stat.h>
+#include <thread>
+
+namespace office {
+
+using rtl::OUString;
+using css::uno::Any;
+using css::uno::Exception;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 30000;
+constexpr const char* kRangeShowName = "Vantorel slide range";
+
+OUString ToOUString(const std::string& s)
+{
+    return OUString(s.data(), static_cast<sal_Int32>(s.size()), RTL_TEXTENCODING_UTF8);
+}
+
+css::beans::PropertyValue Property(const char* name, const Any& value)
+{
+    css::beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+// The local UNO runtime is bootstrapped once per process; without URE_BOOTSTRAP pointing at the
+// office's own fundamentalrc the first call over the bridge crashes.
+Reference<css::uno::XComponentContext> LocalContext()
+{
+    static Reference<css::uno::XComponentContext> s_context = [] {
+        rtl::Bootstrap::set(
+            "URE_BOOTSTRAP",
+            "vnd.sun.star.pathname:/usr/lib/libreoffice/program/fundamentalrc");
+        return cppu::defaultBootstrap_InitialComponentContext();
+    }();
+    return s_context;
+}
+
+Reference<css::drawing::XDrawPages> Pages(const Reference<css::lang::XComponent>& component)
+{
+    Reference<css::drawing::XDrawPagesSupplier> supplier(component, UNO_QUERY_THROW);
+    return supplier->getDrawPages();
+}
+
+Reference<css::beans::XPropertySet> ShowProperties(const Reference<css::lang::XComponent>& c)
+{
+    Reference<css::presentation::XPresentationSupplier> supplier(c, UNO_QUERY_THROW);
+    return Reference<css::beans::XPropertySet>(supplier->getPresentation(), UNO_QUERY_THROW);
+}
+
+long PageNumber(const Reference<css::drawing::XDrawPages>& pages,
+                const Reference<css::drawing::XDrawPage>& page)
+{
+    for (sal_Int32 i = 0; i < pages->getCount(); ++i) {
+        Reference<css::drawing::XDrawPage> p(pages->getByIndex(i), UNO_QUERY);
+        if (p == page)
+            return i + 1;
+    }
+    return 0;
+}
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+// Records each slide the show shows, with its time, into the session's log.
+class CShowListener : public cppu::WeakImplHelper1<css::presentation::XSlideShowListener> {
+public:
+    CShowListener(CImpressSession* session, long document)
+        : m_pSession(session), m_nDocument(document) {}
+    void detach()
+    {
+        std::lock_guard lock(m_mutex);
+        m_pSession = nullptr;
+    }
+
+    void SAL_CALL slideTransitionStarted() override
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_pSession)
+            m_pSession->OnSlideChange(m_nDocument);
+    }
+    void SAL_CALL paused() override {}
+    void SAL_CALL resumed() override {}
+    void SAL_CALL slideTransitionEnded() override {}
+    void SAL_CALL slideAnimationsEnded() override {}
+    void SAL_CALL slideEnded(sal_Bool) override {}
+    void SAL_CALL hyperLinkClicked(const OUString&) override {}
+    void SAL_CALL beginEvent(const Reference<css::animations::XAnimationNode>&) override {}
+    void SAL_CALL endEvent(const Reference<css::animations::XAnimationNode>&) override {}
+    void SAL_CALL repeat(const Reference<css::animations::XAnimationNode>&, sal_Int32) override {}
+    void SAL_CALL disposing(const css::lang::EventObject&) override {}
+
+private:
+    std::mutex m_mutex;
+    CImpressSession* m_pSession;
+    long m_nDocument;
+};
+
+}  // namespace
+
+std::shared_ptr<CImpressSession> CImpressSession::Start(std::string* error)
+{
+    std::string ignored;
+    if (!error)
+        error = &ignored;
+    // The bridge writes to the office's pipe: an office that dies must show up as failed calls,
+    // not end this process by SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
+    std::shared_ptr<CImpressSession> session(new CImpressSession());
+    if (!session->m_process.Start(error))
+        return nullptr;
+    if (!session->Connect(error))
+        return nullptr;
+    return session;
+}
+
+bool CImpressSession::Connect(std::string* error)
+{
+    try {
+        auto local = LocalContext();
+        auto resolver = css::bridge::UnoUrlResolver::create(local);
+        int restarts = 0;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+        while (!m_context.is()) {
+            try {
+                OUString url = "uno:pipe,name=" + ToOUString(m_process.PipeName())
+                    + ";urp;StarOffice.ComponentContext";
+                m_context.set(resolver->resolve(url), UNO_QUERY_THROW);
+            } catch (const css::connection::NoConnectException&) {
+                constexpr int kRestartRequested = 81;
+                if (!m_process.IsRunning() && m_process.ExitCode() == kRestartRequested
+                    && restarts++ < 2) {
+                    if (!m_process.Start(error))
+                        return false;
+                    continue;
+                }
+                if (!m_process.IsRunning()) {
+                    *error = "the office ended before accepting a connection";
+                    return false;
+                }
+                if (std::chrono::steady_clock::now() >= end) {
+                    *error = "the office did not accept a connection in time";
+                    return false;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        }
+        m_desktop = css::frame::Desktop::create(m_context);
+        return true;
+    } catch (const Exception& e) {
+        *error = std::string("UNO: ") + e.Message.toUtf8().getStr();
+    } catch (const std::exception& e) {
+        *error = e.what();
+    }
+    return false;
+}
+
+CImpressSession::~CImpressSession()
+{
+    for (auto& [id, document] : m_documents)
+        if (document.listener.is())
+            static_cast<CShowListener*>(document.listener.get())->detach();
+    if (m_process.IsRunning())
+        Terminate(3000);
+    m_process.Kill();
+}
+
+bool CImpressSession::IsAlive()
+{
+    return m_process.IsRunning() && m_desktop.is();
+}
+
+bool CImpressSession::Terminate(int timeoutMs)
+{
+    if (m_process.IsRunning() && m_desktop.is()) {
+        try {
+            m_desktop->terminate();
+        } catch (const Exception&) {
+            // The bridge breaks when the office goes; that is the expected end.
+        }
+    }
+    bool ended = m_process.WaitExit(timeoutMs);
+    if (!ended)
+        m_process.Kill();
+    return ended;
+}
+
+Reference<css::frame::XFrame> CImpressSession::MainFrame(bool create)
+{
+    if (m_mainFrame.is() || !create || !m_desktop.is())
+        return m_mainFrame;
+    // A frame of our own that outlives every presentation, so the window found by its title
+    // stays the same while presentations come and go.
+    m_mainFrame = m_desktop->findFrame("vantorel_main", css::frame::FrameSearchFlag::CREATE
+                                                             | css::frame::FrameSearchFlag::TASKS);
+    return m_mainFrame;
+}
+
+void CImpressSession::ApplyCaption()
+{
+    auto frame = MainFrame(!m_strCaption.empty() || m_bVisible);
+    if (!frame.is())
+        return;
+    if (!m_strCaption.empty()) {
+        Reference<css::frame::XTitle> title(frame, UNO_QUERY);
+        if (title.is())
+            title->setTitle(ToOUString(m_strCaption));
+    }
+    if (m_bVisible)
+        frame->getContainerWindow()->setVisible(true);
+}
+
+bool CImpressSession::IsPresentationFile(const OUString& url)
+{
+    // Deep type detection first: a file that is no presentation is never handed to a loader,
+    // which could fall back on a text import (and its dialog) or fail inside the office.
+    auto services = m_context->getServiceManager();
+    Reference<css::document::XTypeDetection> detection(
+        services->createInstanceWithContext("com.sun.star.document.TypeDetection", m_context),
+        UNO_QUERY_THROW);
+    css::beans::PropertyValue urlProperty = Property("URL", Any(url));
+    Sequence<css::beans::PropertyValue> descriptor(&urlProperty, 1);
+    OUString type = detection->queryTypeByDescriptor(descriptor, true);
+    if (type.isEmpty())
+        return false;
+    Reference<css::container::XNameAccess> types(detection, UNO_QUERY_THROW);
+    Sequence<css::beans::PropertyValue> typeProps;
+    types->getByName(type) >>= typeProps;
+    OUString filter;
+    for (const auto& p : typeProps)
+        if (p.Name == "PreferredFilter")
+            p.Value >>= filter;
+    if (filter.isEmpty())
+        return false;
+    Reference<css::container::XNameAccess> filters(
+        services->createInstanceWithContext("com.sun.star.document.FilterFactory", m_context),
+        UNO_QUERY_THROW);
+    if (!filters->hasByName(filter))
+        return false;
+    Sequence<css::beans::PropertyValue> filterProps;
+    filters->getByName(filter) >>= filterProps;
+    OUString service;
+    for (const auto& p : filterProps)
+        if (p.Name == "DocumentService")
+            p.Value >>= service;
+    return service == "com.sun.star.presentation.PresentationDocument";
+}
+
+HRESULT CImpressSession::SetCaption(const std::string& caption)
+{
+    try {
+        m_strCaption = caption;
+        ApplyCaption();
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CImpressSession::SetVisible(bool visible)
+{
+    try {
+        m_bVisible = visible;
+        auto frame = MainFrame(visible);
+        if (frame.is())
+            frame->getContainerWindow()->setVisible(visible);
+        ApplyCaption();
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+void CImpressSession::ApplyUiHidden()
+{
+    bool hide = false;
+    for (auto& [name, value] : m_commandBars)
+        hide = hide || value == 3;
+    auto frame = MainFrame(false);
+    if (!frame.is())
+        return;
+    // HideCurrentUI lives on the layout manager and is never written into the profile.
+    Reference<css::beans::XPropertySet> frameProps(frame, UNO_QUERY);
+    if (!frameProps.is())
+        return;
+    Reference<css::beans::XPropertySet> layout(frameProps->getPropertyValue("LayoutManager"),
+                                               UNO_QUERY);
+    if (layout.is())
+        layout->setPropertyValue("HideCurrentUI", Any(hide));
+}
+
+bool CImpressSession::HasCommandBar(const std::string& name) const
+{
+    return m_commandBars.count(name) != 0;
+}
+
+long CImpressSession::GetCommandBar(const std::string& name)
+{
+    auto it = m_commandBars.find(name);
+    return it == m_commandBars.end() ? 0 : it->second;
+}
+
+HRESULT CImpressSession::SetCommandBar(const std::string& name, long value)
+{
+    auto it = m_commandBars.find(name);
+    if (it == m_commandBars.end())
+        return E_INVALIDARG;
+    it->second = value;
+    try {
+        ApplyUiHidden();
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+CImpressSession::Document* CImpressSession::Find(long document)
+{
+    auto it = m_documents.find(document);
+    return it == m_documents.end() ? nullptr : &it->second;
+}
+
+std::vector<long> CImpressSession::Documents()
+{
+    return m_order;
+}
+
+bool CImpressSession::IsOpen(long document)
+{
+    return Find(document) != nullptr;
+}
+
+long CImpressSession::ActiveDocument()
+{
+    return m_order.empty() ? 0 : m_order.back();
+}
+
+long CImpressSession::Open(const std::string& path)
+{
+    if (!m_desktop.is() || path.empty())
+        return 0;
+    struct stat st {};
+    // A missing file would otherwise reach the office as an empty new document.
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    try {
+        OUString url;
+        OUString systemPath = ToOUString(path);
+        if (path[0] != '/') {
+            OUString cwd;
+            osl_getProcessWorkingDir(&cwd.pData);
+            if (osl::FileBase::getAbsoluteFileURL(cwd, systemPath, url) != osl::FileBase::E_None)
+                return 0;
+        } else if (osl::FileBase::getFileURLFromSystemPath(systemPath, url)
+                   != osl::FileBase::E_None) {
+            return 0;
+        }
+        if (!IsPresentationFile(url))
+            return 0;
+        std::vector<css::beans::PropertyValue> args {Property("ReadOnly", Any(true)),
+                                                     Property("Silent", Any(true))};
+        std::string lower = Lower(path);
+        // A .pps would start its own full-screen show on load.
+        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pps") == 0)
+            args.push_back(Property("FilterName", Any(OUString("MS PowerPoint 97"))));
+        // The main window holds one presentation; any further one gets a hidden window of its
+        // own instead of replacing it there.
+        auto frame = MainFrame(true);
+        Reference<css::frame::XComponentLoader> loader(frame, UNO_QUERY_THROW);
+        OUString target = "_self";
+        if (frame->getController().is()) {
+            loader.set(m_desktop, UNO_QUERY_THROW);
+            target = "_blank";
+            args.push_back(Property("Hidden", Any(true)));
+        }
+        auto component = loader->loadComponentFromURL(
+            url, target, 0, Sequence<css::beans::PropertyValue>(args.data(), args.size()));
+        Reference<css::drawing::XDrawPagesSupplier> pages(component, UNO_QUERY);
+        Reference<css::presentation::XPresentationSupplier> show(component, UNO_QUERY);
+        if (!component.is() || !pages.is() || !show.is()) {
+            // Not a presentation: do not keep it.
+            Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
+            if (closeable.is())
+                closeable->close(true);
+            return 0;
+        }
+        long id = m_nNextId++;
+        Document document;
+        document.component = component;
+
+        DocumentShow own;
+        auto drawPages = Pages(component);
+        own.slideCount = drawPages->getCount();
+        auto props = ShowProperties(component);
+        OUString firstPage, customShow;
+        props->getPropertyValue("FirstPage") >>= firstPage;
+        props->getPropertyValue("CustomShow") >>= customShow;
+        props->getPropertyValue("IsAutomatic") >>= own.isAutomatic;
+        props->getPropertyValue("AllowAnimations") >>= own.allowAnimations;
+        for (sal_Int32 i = 0; i < drawPages->getCount() && !firstPage.isEmpty(); ++i) {
+            Reference<css::container::XNamed> named(drawPages->getByIndex(i), UNO_QUERY);
+            if (named.is() && named->getName() == firstPage)
+                own.firstPage = i + 1;
+        }
+        if (!customShow.isEmpty()) {
+            Reference<css::presentation::XCustomPresentationSupplier> shows(component, UNO_QUERY);
+            Reference<css::container::XIndexAccess> slides;
+            if (shows.is() && shows->getCustomPresentations()->hasByName(customShow))
+                shows->getCustomPresentations()->getByName(customShow) >>= slides;
+            for (sal_Int32 i = 0; slides.is() && i < slides->getCount(); ++i) {
+                Reference<css::drawing::XDrawPage> page(slides->getByIndex(i), UNO_QUERY);
+                own.customShowSlides.push_back(PageNumber(drawPages, page));
+            }
+        }
+        document.settings = ReadDocumentShow(own);
+        {
+            std::lock_guard lock(m_logMutex);
+            m_documents.emplace(id, std::move(document));
+        }
+        m_order.push_back(id);
+        ApplyCaption();
+        return id;
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+void CImpressSession::StopShow(Document& document)
+{
+    if (document.listener.is()) {
+        static_cast<CShowListener*>(document.listener.get())->detach();
+        try {
+            if (document.controller.is())
+                document.controller->removeSlideShowListener(document.listener);
+        } catch (const Exception&) {
+        }
+    }
+    document.listener.clear();
+    document.controller.clear();
+    try {
+        Reference<css::presentation::XPresentationSupplier> show(document.component, UNO_QUERY);
+        if (show.is() && show->getPresentation().is())
+            show->getPresentation()->end();
+    } catch (const Exception&) {
+    }
+}
+
+HRESULT CImpressSession::Close(long id)
+{
+    Document* document = Find(id);
+    if (!document)
+        return S_OK;
+    StopShow(*document);
+    HRESULT hr = S_OK;
+    try {
+        // Take the presentation out of the main window first, so the window itself stays.
+        auto frame = MainFrame(false);
+        Reference<css::frame::XModel> model(document->component, UNO_QUERY);
+        if (frame.is() && model.is() && model->getCurrentController().is()
+            && model->getCurrentController()->getFrame() == frame)
+            frame->setComponent(nullptr, nullptr);
+        Reference<css::util::XCloseable> closeable(document->component, UNO_QUERY);
+        if (closeable.is())
+            closeable->close(true);
+        else
+            document->component->dispose();
+    } catch (const css::lang::DisposedException&) {
+        // Already gone: closed is what was asked for.
+    } catch (const Exception&) {
+        hr = E_FAIL;
+    }
+    {
+        std::lock_guard lock(m_logMutex);
+        m_documents.erase(id);
+    }
+    m_order.erase(std::remove(m_order.begin(), m_order.end(), id), m_order.end());
+    try {
+        ApplyCaption();
+    } catch (const Exception&) {
+    }
+    return hr;
+}
+
+long CImpressSession::SlideCount(long id)
+{
+    Document* document = Find(id);
+    if (!document)
+        return 0;
+    try {
+        return Pages(document->component)->getCount();
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+bool CImpressSession::GetSettings(long id, ShowSettings* settings)
+{
+    Document* document = Find(id);
+    if (!document)
+        return false;
+    *settings = document->settings;
+    return true;
+}
+
+HRESULT CImpressSession::SetSettings(long id, const ShowSettings& settings)
+{
+    Document* document = Find(id);
+    if (!document)
+        return S_OK;
+    document->settings = settings;
+    return S_OK;
+}
+
+void CImpressSession::SetupRun(Document& document, const ShowPlan& plan)
+{
+    auto pages = Pages(document.component);
+    auto props = ShowProperties(document.component);
+    Reference<css::presentation::XCustomPresentationSupplier> shows(document.component,
+                                                                    UNO_QUERY_THROW);
+    auto showList = shows->getCustomPresentations();
+    OUString rangeName = OUString::createFromAscii(kRangeShowName);
+    if (showList->hasByName(rangeName))
+        showList->removeByName(rangeName);
+    props->setPropertyValue("FirstPage", Any(OUString()));
+    props->setPropertyValue("CustomShow", Any(OUString()));
+    if (!plan.slides.empty()) {
+        Reference<css::lang::XSingleServiceFactory> factory(showList, UNO_QUERY_THROW);
+        Reference<css::container::XIndexContainer> range(factory->createInstance(),
+                                                         UNO_QUERY_THROW);
+        for (long n : plan.slides)
+            range->insertByIndex(range->getCount(), pages->getByIndex(n - 1));
+        showList->insertByName(rangeName, Any(range));
+        props->setPropertyValue("CustomShow", Any(rangeName));
+    }
+    props->setPropertyValue("IsFullScreen", Any(plan.fullScreen));
+    props->setPropertyValue("IsAutomatic", Any(plan.isAutomatic));
+    props->setPropertyValue("IsEndless", Any(false));
+    props->setPropertyValue("AllowAnimations", Any(!plan.removeAnimations));
+    for (sal_Int32 i = 0; i < pages->getCount(); ++i) {
+        Reference<css::drawing::XDrawPage> page(pages->getByIndex(i), UNO_QUERY_THROW);
+        if (plan.removeAnimations) {
+            // The show's own switch leaves shape effects on: take them out of the (read-only,
+            // never saved) document instead.
+            Reference<css::animations::XAnimationNodeSupplier> supplier(page, UNO_QUERY);
+            Reference<css::animations::XTimeContainer> root(
+                supplier.is() ? supplier->getAnimationNode() : nullptr, UNO_QUERY);
+            Reference<css::container::XEnumerationAccess> children(root, UNO_QUERY);
+            std::vector<Reference<css::animations::XAnimationNode>> nodes;
+            if (children.is()) {
+                auto e = children->createEnumeration();
+                while (e->hasMoreElements()) {
+                    Reference<css::animations::XAnimationNode> node(e->nextElement(), UNO_QUERY);
+                    if (node.is())
+                        nodes.push_back(node);
+                }
+            }
+            for (auto& node : nodes)
+                root->removeChild(node);
+        }
+        if (plan.removeSounds) {
+            Reference<css::beans::XPropertySet> pageProps(page, UNO_QUERY);
+            if (pageProps.is())
+                pageProps->setPropertyValue("Sound", Any(OUString()));
+        }
+    }
+}
+
+HRESULT CImpressSession::Run(long id)
+{
+    Document* document = Find(id);
+    if (!document)
+        return S_OK;
+    try {
+        ShowPlan plan;
+        HRESULT hr = PlanShow(document->settings, Pages(document->component)->getCount(), &plan);
+        if (FAILED(hr))
+            return hr;
+        StopShow(*document);
+        SetupRun(*document, plan);
+        ApplyUiHidden();
+        Reference<css::presentation::XPresentationSupplier> supplier(document->component,
+                                                                     UNO_QUERY_THROW);
+        Reference<css::presentation::XPresentation2> show(supplier->getPresentation(),
+                                                          UNO_QUERY_THROW);
+        if (plan.rehearse)
+            show->rehearseTimings();
+        else
+            show->start();
+        // The controller appears once the show has been set up.
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        Reference<css::presentation::XSlideShowController> controller;
+        while (!(controller = show->getController()).is()) {
+            if (std::chrono::steady_clock::now() >= end)
+                return E_FAIL;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        document->controller = controller;
+        document->listener = new CShowListener(this, id);
+        controller->addSlideShowListener(document->listener);
+        OnSlideChange(id);  // the first slide is on screen before the listener hears of it
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+Reference<css::presentation::XSlideShowController> CImpressSession::Controller(long id)
+{
+    Document* document = Find(id);
+    if (!document || !document->controller.is())
+        return nullptr;
+    try {
+        if (!document->controller->isRunning())
+            return nullptr;
+    } catch (const Exception&) {
+        return nullptr;
+    }
+    return document->controller;
+}
+
+bool CImpressSession::IsShowRunning(long id)
+{
+    return Controller(id).is();
+}
+
+HRESULT CImpressSession::Navigate(long id, int step)
+{
+    auto controller = Controller(id);
+    if (!controller.is())
+        return S_OK;
+    try {
+        switch (step) {
+        case 0: controller->gotoFirstSlide(); break;
+        case 1: controller->gotoPreviousSlide(); break;
+        case 2: controller->gotoNextSlide(); break;
+        default: controller->gotoLastSlide(); break;
+        }
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+long CImpressSession::ShowPosition(long id)
+{
+    auto controller = Controller(id);
+    if (!controller.is())
+        return 0;
+    try {
+        sal_Int32 index = controller->getCurrentSlideIndex();
+        return index < 0 ? 0 : index + 1;
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+long CImpressSession::ShownSlide(long id)
+{
+    Document* document = Find(id);
+    auto controller = Controller(id);
+    if (!document || !controller.is())
+        return 0;
+    try {
+        return PageNumber(Pages(document->component), controller->getCurrentSlide());
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+void CImpressSession::OnSlideChange(long id)
+{
+    SlideChange change;
+    change.time = std::chrono::steady_clock::now();
+    Reference<css::presentation::XSlideShowController> controller;
+    Reference<css::lang::XComponent> component;
+    {
+        std::lock_guard lock(m_logMutex);
+        Document* document = Find(id);
+        if (!document)
+            return;
+        controller = document->controller;
+        component = document->component;
+    }
+    try {
+        if (controller.is()) {
+            change.showPosition = controller->getCurrentSlideIndex() + 1;
+            change.slideNumber = PageNumber(Pages(component), controller->getCurrentSlide());
+        }
+    } catch (const Exception&) {
+    }
+    std::lock_guard lock(m_logMutex);
+    if (Document* document = Find(id))
+        document->changes.push_back(change);
+}
+
+std::vector<SlideChange> CImpressSession::SlideChanges(long id)
+{
+    std::lock_guard lock(m_logMutex);
+    Document* document = Find(id);
+    return document ? document->changes : std::vector<SlideChange> {};
+}
+
+}  // namespace office

@@ -1,0 +1,103 @@
+#pragma once
+// The running office behind the object model: the child process, the UNO connection, the main
+// window (one frame every presentation opens in), the open presentations with their show
+// settings and their slide-change logs. Every UNO exception stops here and becomes 0, no object
+// or an HRESULT. Internal to platform/office (and its tests): it includes the UNO headers.
+#include "platform/office/OfficeProcess.h"
+#include "platform/office/PowerPointApplication.h"
+#include "platform/office/ShowSettings.h"
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/presentation/XSlideShowController.hpp>
+#include <com/sun/star/presentation/XSlideShowListener.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <map>
+#include <mutex>
+
+namespace office {
+
+namespace css = com::sun::star;
+
+class CImpressSession {
+public:
+    // Starts and connects; null with the reason in *error.
+    static std::shared_ptr<CImpressSession> Start(std::string* error);
+    ~CImpressSession();  // ends the office (terminate, then kill) if it still runs
+    CImpressSession(const CImpressSession&) = delete;
+    CImpressSession& operator=(const CImpressSession&) = delete;
+
+    pid_t Pid() const { return m_process.Pid(); }
+    bool IsAlive();
+    css::uno::Reference<css::uno::XComponentContext> Context() const { return m_context; }
+    css::uno::Reference<css::frame::XDesktop2> Desktop() const { return m_desktop; }
+
+    // Application
+    HRESULT SetCaption(const std::string& caption);
+    HRESULT SetVisible(bool visible);
+    long ActiveDocument();
+    // Presentations: ids of the open presentations in the order opened.
+    std::vector<long> Documents();
+    long Open(const std::string& path);  // 0 on failure
+    HRESULT Close(long document);
+    long SlideCount(long document);
+    bool IsOpen(long document);
+    // Settings; false when the presentation is not open.
+    bool GetSettings(long document, ShowSettings* settings);
+    HRESULT SetSettings(long document, const ShowSettings& settings);
+    HRESULT Run(long document);
+    bool IsShowRunning(long document);
+    // Navigation (0 = first, 1 = previous, 2 = next, 3 = last).
+    HRESULT Navigate(long document, int step);
+    long ShowPosition(long document);
+    long ShownSlide(long document);
+    std::vector<SlideChange> SlideChanges(long document);
+    // Command bars.
+    bool HasCommandBar(const std::string& name) const;
+    long GetCommandBar(const std::string& name);
+    HRESULT SetCommandBar(const std::string& name, long value);
+
+    // Ends the office through the desktop and waits for the process (tests; the recording
+    // window terminates the window's owner instead).
+    bool Terminate(int timeoutMs);
+
+    // Called by the show listener on the office's thread.
+    void OnSlideChange(long document);
+
+private:
+    struct Document {
+        css::uno::Reference<css::lang::XComponent> component;
+        ShowSettings settings;
+        css::uno::Reference<css::presentation::XSlideShowController> controller;
+        css::uno::Reference<css::presentation::XSlideShowListener> listener;
+        std::vector<SlideChange> changes;
+    };
+
+    CImpressSession() = default;
+    bool Connect(std::string* error);
+    css::uno::Reference<css::frame::XFrame> MainFrame(bool create);
+    bool IsPresentationFile(const rtl::OUString& url);
+    void ApplyUiHidden();
+    void ApplyCaption();
+    Document* Find(long document);
+    css::uno::Reference<css::presentation::XSlideShowController> Controller(long document);
+    void StopShow(Document& document);
+    void SetupRun(Document& document, const ShowPlan& plan);
+
+    COfficeProcess m_process;
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    css::uno::Reference<css::frame::XFrame> m_mainFrame;
+    std::string m_strCaption;
+    bool m_bVisible = false;
+    std::map<std::string, long> m_commandBars {{"Web", 0}, {"Menu Bar (Slide Show)", 0}};
+    // Guards the documents' slide-change logs, which the listener fills from the office's thread.
+    std::mutex m_logMutex;
+    std::map<long, Document> m_documents;
+    std::vector<long> m_order;
+    long m_nNextId = 1;
+};
+
+}  // namespace office

@@ -1,0 +1,163 @@
+#include "platform/office/OfficeProcess.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace office {
+
+namespace {
+constexpr const char* kOfficeProgram = "/usr/lib/libreoffice/program/soffice.bin";
+constexpr int kProfileSlots = 16;
+
+bool MakeFolders(const std::string& path)
+{
+    for (size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos == path.size() || path[pos] == '/') {
+            std::string part = path.substr(0, pos);
+            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+                return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+std::string OfficeProfileRoot()
+{
+    if (const char* over = std::getenv("VANTOREL_OFFICE_PROFILES"); over && *over)
+        return over;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache)
+        return std::string(cache) + "/vantorel/office";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.cache/vantorel/office";
+}
+
+COfficeProcess::~COfficeProcess()
+{
+    Kill();
+    if (m_nLockFd >= 0)
+        close(m_nLockFd);
+}
+
+bool COfficeProcess::LockProfileSlot(std::string* error)
+{
+    std::string root = OfficeProfileRoot();
+    if (!MakeFolders(root)) {
+        *error = "cannot create " + root + ": " + std::strerror(errno);
+        return false;
+    }
+    for (int slot = 0; slot < kProfileSlots; ++slot) {
+        std::string lock = root + "/slot" + std::to_string(slot) + ".lock";
+        int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            m_nLockFd = fd;
+            m_strProfile = root + "/slot" + std::to_string(slot);
+            return true;
+        }
+        close(fd);
+    }
+    *error = "no free office profile in " + root;
+    return false;
+}
+
+bool COfficeProcess::Start(std::string* error)
+{
+    std::string ignored;
+    if (!error)
+        error = &ignored;
+    if (m_nLockFd < 0 && !LockProfileSlot(error))
+        return false;
+    static std::atomic<int> s_nCounter {0};
+    m_strPipe = "vantorel_office_" + std::to_string(getpid()) + "_" + std::to_string(++s_nCounter);
+
+    std::vector<std::string> args {
+        kOfficeProgram,
+        "--accept=pipe,name=" + m_strPipe + ";urp;StarOffice.ComponentContext",
+        "--norestore", "--nologo", "--nodefault", "--nolockcheck", "--nofirststartwizard",
+        "-env:UserInstallation=file://" + m_strProfile};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "SAL_USE_VCLPLUGIN=", 18) != 0)
+            env.emplace_back(*e);
+    // The plain X11 back-end: one top-level X window per frame, nothing from a desktop toolkit.
+    env.emplace_back("SAL_USE_VCLPLUGIN=gen");
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, kOfficeProgram, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        *error = std::string("cannot run ") + kOfficeProgram + ": " + std::strerror(rc);
+        return false;
+    }
+    m_pid = pid;
+    m_nExitCode = -1;
+    return true;
+}
+
+bool COfficeProcess::IsRunning()
+{
+    if (m_pid <= 0)
+        return false;
+    int status = 0;
+    pid_t r = waitpid(m_pid, &status, WNOHANG);
+    if (r == m_pid || (r < 0 && errno == ECHILD)) {
+        m_nExitCode = r == m_pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+bool COfficeProcess::WaitExit(int timeoutMs)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (IsRunning()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void COfficeProcess::Kill()
+{
+    if (!IsRunning())
+        return;
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_pid = -1;
+}
+
+}  // namespace office

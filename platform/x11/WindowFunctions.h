@@ -1,0 +1,48 @@
+#pragma once
+// The window functions the recording window calls on the presentation program's window, on X11.
+// A window handle is an X window id (see platform/base/WinTypes.h); each call opens its own short
+// connection to $DISPLAY, so any thread may call them. Without a display every call fails: null
+// handles, FALSE, zero.
+#include "platform/base/WinGdiTypes.h"
+#include "platform/base/WinTypes.h"
+
+#include <sys/types.h>
+
+namespace platform {
+
+// The first window, searched from the root down, whose title is exactly `windowName` (and, when
+// `className` is given, whose WM_CLASS class is that name). A null title matches nothing.
+HWND FindWindowA(const char* className, const char* windowName);
+
+// The pid of the window's owner (its _NET_WM_PID) into *processId; returns the pid too, 0 when the
+// window is gone or carries no pid (then *processId is 0).
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+
+// Makes `child` a child of `parent` at (0, 0); returns the former parent, 0 on failure.
+HWND SetParent(HWND child, HWND parent);
+
+// Position relative to the parent and size; FALSE when the window is gone or the size is empty.
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+
+// Outer rectangle in screen coordinates.
+BOOL GetWindowRect(HWND hwnd, RECT* rect);
+// (0, 0, width, height).
+BOOL GetClientRect(HWND hwnd, RECT* rect);
+
+// Raises the window and gives it the keyboard focus (when it is mapped).
+BOOL SetForegroundWindow(HWND hwnd);
+
+BOOL IsWindow(HWND hwnd);
+
+// Process handles: a pidfd, so a terminate can never hit a process that reused the pid.
+using HANDLE = long;
+constexpr HANDLE INVALID_PROCESS_HANDLE = -1;
+constexpr DWORD PROCESS_TERMINATE = 0x0001;
+
+// Null-equivalent INVALID_PROCESS_HANDLE when the process does not exist or access is refused.
+HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
+// Kills the process (SIGKILL; the exit code cannot be chosen on Linux and is ignored).
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+BOOL CloseHandle(HANDLE handle);
+
+}  // namespace platform
