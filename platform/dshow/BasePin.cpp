@@ -290,6 +290,12 @@ CBaseOutputPin::CBaseOutputPin(const wchar_t* pObjectName, CBaseFilter* pFilter,
 {
 }
 
+CBaseOutputPin::~CBaseOutputPin()
+{
+    // A pin destroyed while still connected lets go of what the connection held.
+    CBaseOutputPin::BreakConnect();
+}
+
 HRESULT CBaseOutputPin::CheckConnect(IPin* pPin)
 {
     HRESULT hr = CBasePin::CheckConnect(pPin);

@@ -83,6 +83,7 @@ class CBaseOutputPin : public CBasePin {
 public:
     CBaseOutputPin(const wchar_t* pObjectName, CBaseFilter* pFilter, CCritSec* pLock, HRESULT* phr,
                    LPCWSTR pName);
+    ~CBaseOutputPin() override;
 
     HRESULT CompleteConnect(IPin* pReceivePin) override;
     HRESULT CheckConnect(IPin* pPin) override;

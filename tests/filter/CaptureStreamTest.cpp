@@ -397,7 +397,7 @@ TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
         p->Release();
 }
 
-TEST(CaptureStreamThread, StopsWhilePausedAndResumesTheRunAfterwards)
+TEST(CaptureStreamThread, StopWhilePausedEndsTheStreamingThread)
 {
     HRESULT hr = E_FAIL;
     CCaptureSource* filter = CCaptureSource::Create(nullptr, &hr, nullptr);
