@@ -3,6 +3,8 @@
 #include "app/VantorelDlgAutoProxy.h"
 #include "platform/automation/OleApp.h"
 #include "platform/com/ComBase.h"
+#include "platform/com/ObjectCreation.h"
+#include "platform/dshow/Interfaces.h"
 #include "platform/com/Registry.h"
 #include "platform/shell/Places.h"
 #include "platform/ui/MessageBox.h"
@@ -65,6 +67,11 @@ TEST_F(AppStartTest, UserStartWritesTheAutomationClassEntriesAndShowsTheWindow)
     EXPECT_EQ(theApp.m_pMainWnd, nullptr);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(CoGetInitializeCount(), 0) << "COM is shut down again";
+    IUnknown* graph = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&graph)), S_OK) << "the media graph is known";
+    if (graph)
+        graph->Release();
 
     const std::string clsid = "CLSID\\{1883B2AD-5FBE-4223-9797-AC1D0097E4D9}";
     std::string value;
