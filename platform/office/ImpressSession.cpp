@@ -511,6 +511,12 @@ HRESULT CImpressSession::Close(long id)
     return hr;
 }
 
+Reference<css::lang::XComponent> CImpressSession::Component(long id)
+{
+    Document* document = Find(id);
+    return document ? document->component : nullptr;
+}
+
 long CImpressSession::SlideCount(long id)
 {
     Document* document = Find(id);

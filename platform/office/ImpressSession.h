@@ -61,6 +61,9 @@ public:
     long GetCommandBar(const std::string& name);
     HRESULT SetCommandBar(const std::string& name, long value);
 
+    // The open presentation's document (tests look inside it); null when not open.
+    css::uno::Reference<css::lang::XComponent> Component(long document);
+
     // Ends the office through the desktop and waits for the process (tests; the recording
     // window terminates the window's owner instead).
     bool Terminate(int timeoutMs);

@@ -9,6 +9,11 @@
 #include "support/TempDir.h"
 
 
+#include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -302,6 +307,43 @@ TEST_F(ImpressTest, SlideRangeStartsAtItsFirstSlideAndManualAdvanceStaysPut)
     EXPECT_EQ(view->get_CurrentShowPosition(), 2);
     EXPECT_EQ(view->CurrentSlideNumber(), 4);
     EXPECT_TRUE(ShowsSlide(main, 4));
+}
+
+// The number's effect nodes of each slide, as the open document holds them.
+long EffectNodes(CImpressSession& session, long document)
+{
+    namespace css = com::sun::star;
+    using css::uno::Reference;
+    using css::uno::UNO_QUERY;
+    long nodes = 0;
+    Reference<css::drawing::XDrawPagesSupplier> supplier(session.Component(document), UNO_QUERY);
+    auto pages = supplier->getDrawPages();
+    for (sal_Int32 i = 0; i < pages->getCount(); ++i) {
+        Reference<css::animations::XAnimationNodeSupplier> page(pages->getByIndex(i), UNO_QUERY);
+        Reference<css::container::XEnumerationAccess> root(page->getAnimationNode(), UNO_QUERY);
+        auto e = root->createEnumeration();
+        for (; e->hasMoreElements(); e->nextElement())
+            ++nodes;
+    }
+    return nodes;
+}
+
+TEST_F(ImpressTest, AnimationsOffTakesTheEffectsOutBeforeTheShow)
+{
+    for (long withAnimation : {1L, 0L}) {
+        SCOPED_TRACE(withAnimation);
+        auto presentation = s_app->get_Presentations()->Open(File("plain.odp"), 1, 0, 1);
+        ASSERT_TRUE(presentation);
+        long before = EffectNodes(*s_app->Session(), presentation->Id());
+        EXPECT_GE(before, 5);  // at least the number's effect on each slide
+        auto settings = presentation->get_SlideShowSettings();
+        settings->put_ShowType(ppShowTypeWindow);
+        settings->put_AdvanceMode(ppSlideShowManualAdvance);
+        settings->put_ShowWithAnimation(withAnimation);
+        ASSERT_TRUE(settings->Run());
+        EXPECT_EQ(EffectNodes(*s_app->Session(), presentation->Id()), withAnimation ? before : 0);
+        ASSERT_EQ(presentation->Close(), S_OK);
+    }
 }
 
 TEST_F(ImpressTest, SlideTimingsAdvanceTheShow)
