@@ -162,6 +162,7 @@ std::shared_ptr<CImpressSession> CImpressSession::Start(std::string* error)
         return nullptr;
     if (!session->Connect(error))
         return nullptr;
+    session->m_resolver = std::thread([s = session.get()] { s->ResolveSlideChanges(); });
     return session;
 }
 
@@ -208,6 +209,14 @@ bool CImpressSession::Connect(std::string* error)
 
 CImpressSession::~CImpressSession()
 {
+    if (m_resolver.joinable()) {
+        {
+            std::lock_guard lock(m_logMutex);
+            m_bStopping = true;
+        }
+        m_changed.notify_one();
+        m_resolver.join();
+    }
     for (auto& [id, document] : m_documents)
         if (document.listener.is())
             static_cast<CShowListener*>(document.listener.get())->detach();
@@ -236,29 +245,18 @@ bool CImpressSession::Terminate(int timeoutMs)
     return ended;
 }
 
-Reference<css::frame::XFrame> CImpressSession::MainFrame(bool create)
-{
-    if (m_mainFrame.is() || !create || !m_desktop.is())
-        return m_mainFrame;
-    // A frame of our own that outlives every presentation, so the window found by its title
-    // stays the same while presentations come and go.
-    m_mainFrame = m_desktop->findFrame("vantorel_main", css::frame::FrameSearchFlag::CREATE
-                                                             | css::frame::FrameSearchFlag::TASKS);
-    return m_mainFrame;
-}
-
 void CImpressSession::ApplyCaption()
 {
-    auto frame = MainFrame(!m_strCaption.empty() || m_bVisible);
-    if (!frame.is())
-        return;
-    if (!m_strCaption.empty()) {
-        Reference<css::frame::XTitle> title(frame, UNO_QUERY);
-        if (title.is())
-            title->setTitle(ToOUString(m_strCaption));
+    for (auto& [id, document] : m_documents) {
+        if (!document.frame.is())
+            continue;
+        if (!m_strCaption.empty()) {
+            Reference<css::frame::XTitle> title(document.frame, UNO_QUERY);
+            if (title.is())
+                title->setTitle(ToOUString(m_strCaption));
+        }
+        document.frame->getContainerWindow()->setVisible(m_bVisible);
     }
-    if (m_bVisible)
-        frame->getContainerWindow()->setVisible(true);
 }
 
 bool CImpressSession::IsPresentationFile(const OUString& url)
@@ -312,9 +310,6 @@ HRESULT CImpressSession::SetVisible(bool visible)
 {
     try {
         m_bVisible = visible;
-        auto frame = MainFrame(visible);
-        if (frame.is())
-            frame->getContainerWindow()->setVisible(visible);
         ApplyCaption();
         return S_OK;
     } catch (const Exception&) {
@@ -327,17 +322,16 @@ void CImpressSession::ApplyUiHidden()
     bool hide = false;
     for (auto& [name, value] : m_commandBars)
         hide = hide || value == 3;
-    auto frame = MainFrame(false);
-    if (!frame.is())
-        return;
-    // HideCurrentUI lives on the layout manager and is never written into the profile.
-    Reference<css::beans::XPropertySet> frameProps(frame, UNO_QUERY);
-    if (!frameProps.is())
-        return;
-    Reference<css::beans::XPropertySet> layout(frameProps->getPropertyValue("LayoutManager"),
-                                               UNO_QUERY);
-    if (layout.is())
-        layout->setPropertyValue("HideCurrentUI", Any(hide));
+    for (auto& [id, document] : m_documents) {
+        // HideCurrentUI lives on the layout manager and is never written into the profile.
+        Reference<css::beans::XPropertySet> frameProps(document.frame, UNO_QUERY);
+        if (!frameProps.is())
+            continue;
+        Reference<css::beans::XPropertySet> layout(frameProps->getPropertyValue("LayoutManager"),
+                                                   UNO_QUERY);
+        if (layout.is())
+            layout->setPropertyValue("HideCurrentUI", Any(hide));
+    }
 }
 
 bool CImpressSession::HasCommandBar(const std::string& name) const
@@ -414,18 +408,11 @@ long CImpressSession::Open(const std::string& path)
         // A .pps would start its own full-screen show on load.
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pps") == 0)
             args.push_back(Property("FilterName", Any(OUString("MS PowerPoint 97"))));
-        // The main window holds one presentation; any further one gets a hidden window of its
-        // own instead of replacing it there.
-        auto frame = MainFrame(true);
-        Reference<css::frame::XComponentLoader> loader(frame, UNO_QUERY_THROW);
-        OUString target = "_self";
-        if (frame->getController().is()) {
-            loader.set(m_desktop, UNO_QUERY_THROW);
-            target = "_blank";
-            args.push_back(Property("Hidden", Any(true)));
-        }
+        // Hidden until the caption is on it, so the window appears with its final title.
+        args.push_back(Property("Hidden", Any(true)));
+        Reference<css::frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
         auto component = loader->loadComponentFromURL(
-            url, target, 0, Sequence<css::beans::PropertyValue>(args.data(), args.size()));
+            url, "_blank", 0, Sequence<css::beans::PropertyValue>(args.data(), args.size()));
         Reference<css::drawing::XDrawPagesSupplier> pages(component, UNO_QUERY);
         Reference<css::presentation::XPresentationSupplier> show(component, UNO_QUERY);
         if (!component.is() || !pages.is() || !show.is()) {
@@ -438,6 +425,8 @@ long CImpressSession::Open(const std::string& path)
         long id = m_nNextId++;
         Document document;
         document.component = component;
+        Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
+        document.frame = model->getCurrentController()->getFrame();
 
         DocumentShow own;
         auto drawPages = Pages(component);
@@ -504,12 +493,6 @@ HRESULT CImpressSession::Close(long id)
     StopShow(*document);
     HRESULT hr = S_OK;
     try {
-        // Take the presentation out of the main window first, so the window itself stays.
-        auto frame = MainFrame(false);
-        Reference<css::frame::XModel> model(document->component, UNO_QUERY);
-        if (frame.is() && model.is() && model->getCurrentController().is()
-            && model->getCurrentController()->getFrame() == frame)
-            frame->setComponent(nullptr, nullptr);
         Reference<css::util::XCloseable> closeable(document->component, UNO_QUERY);
         if (closeable.is())
             closeable->close(true);
@@ -525,11 +508,13 @@ HRESULT CImpressSession::Close(long id)
         m_documents.erase(id);
     }
     m_order.erase(std::remove(m_order.begin(), m_order.end(), id), m_order.end());
-    try {
-        ApplyCaption();
-    } catch (const Exception&) {
-    }
     return hr;
+}
+
+Reference<css::lang::XComponent> CImpressSession::Component(long id)
+{
+    Document* document = Find(id);
+    return document ? document->component : nullptr;
 }
 
 long CImpressSession::SlideCount(long id)
@@ -628,6 +613,9 @@ HRESULT CImpressSession::Run(long id)
             return hr;
         StopShow(*document);
         SetupRun(*document, plan);
+        // A show never starts in a hidden window; a window show brings its window up.
+        if (document->frame.is())
+            document->frame->getContainerWindow()->setVisible(true);
         ApplyUiHidden();
         Reference<css::presentation::XPresentationSupplier> supplier(document->component,
                                                                      UNO_QUERY_THROW);
@@ -720,8 +708,30 @@ long CImpressSession::ShownSlide(long id)
 
 void CImpressSession::OnSlideChange(long id)
 {
+    std::lock_guard lock(m_logMutex);
+    m_pending.emplace_back(id, std::chrono::steady_clock::now());
+    m_changed.notify_one();
+}
+
+void CImpressSession::ResolveSlideChanges()
+{
+    std::unique_lock lock(m_logMutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_bStopping || !m_pending.empty(); });
+        if (m_bStopping)
+            return;
+        auto [id, time] = m_pending.front();
+        m_pending.erase(m_pending.begin());
+        lock.unlock();
+        Resolve(id, time);
+        lock.lock();
+    }
+}
+
+void CImpressSession::Resolve(long id, std::chrono::steady_clock::time_point time)
+{
     SlideChange change;
-    change.time = std::chrono::steady_clock::now();
+    change.time = time;
     Reference<css::presentation::XSlideShowController> controller;
     Reference<css::lang::XComponent> component;
     {

@@ -15,7 +15,9 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <map>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace office {
 
@@ -59,16 +61,21 @@ public:
     long GetCommandBar(const std::string& name);
     HRESULT SetCommandBar(const std::string& name, long value);
 
+    // The open presentation's document (tests look inside it); null when not open.
+    css::uno::Reference<css::lang::XComponent> Component(long document);
+
     // Ends the office through the desktop and waits for the process (tests; the recording
     // window terminates the window's owner instead).
     bool Terminate(int timeoutMs);
 
-    // Called by the show listener on the office's thread.
+    // Called by the show listener on the office's thread: notes the time only. The office is
+    // busy inside that call, so the slide is asked for afterwards, on the resolver thread.
     void OnSlideChange(long document);
 
 private:
     struct Document {
         css::uno::Reference<css::lang::XComponent> component;
+        css::uno::Reference<css::frame::XFrame> frame;  // its window: the one the show draws in
         ShowSettings settings;
         css::uno::Reference<css::presentation::XSlideShowController> controller;
         css::uno::Reference<css::presentation::XSlideShowListener> listener;
@@ -77,7 +84,6 @@ private:
 
     CImpressSession() = default;
     bool Connect(std::string* error);
-    css::uno::Reference<css::frame::XFrame> MainFrame(bool create);
     bool IsPresentationFile(const rtl::OUString& url);
     void ApplyUiHidden();
     void ApplyCaption();
@@ -85,17 +91,22 @@ private:
     css::uno::Reference<css::presentation::XSlideShowController> Controller(long document);
     void StopShow(Document& document);
     void SetupRun(Document& document, const ShowPlan& plan);
+    void ResolveSlideChanges();
+    void Resolve(long document, std::chrono::steady_clock::time_point time);
 
     COfficeProcess m_process;
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
-    css::uno::Reference<css::frame::XFrame> m_mainFrame;
     std::string m_strCaption;
     bool m_bVisible = false;
     std::map<std::string, long> m_commandBars {{"Web", 0}, {"Menu Bar (Slide Show)", 0}};
     // Guards the documents' slide-change logs, which the listener fills from the office's thread.
     std::mutex m_logMutex;
     std::map<long, Document> m_documents;
+    std::condition_variable m_changed;
+    std::vector<std::pair<long, std::chrono::steady_clock::time_point>> m_pending;
+    bool m_bStopping = false;
+    std::thread m_resolver;
     std::vector<long> m_order;
     long m_nNextId = 1;
 };

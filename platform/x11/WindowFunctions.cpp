@@ -181,8 +181,11 @@ HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId)
     long fd = syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
     if (fd < 0)
         return INVALID_PROCESS_HANDLE;
-    if (!inheritHandle)
-        fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+    // A pidfd is close-on-exec from the start; only an inheritable handle needs a change.
+    if (inheritHandle && fcntl(static_cast<int>(fd), F_SETFD, 0) != 0) {
+        close(static_cast<int>(fd));
+        return INVALID_PROCESS_HANDLE;
+    }
     return fd;
 }
 

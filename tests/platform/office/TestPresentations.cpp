@@ -1,5 +1,8 @@
 #include "platform/office/TestPresentations.h"
 
+#include <com/sun/star/animations/XAnimate.hpp>
+#include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
+#include <com/sun/star/animations/XTimeContainer.hpp>
 #include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -53,6 +56,29 @@ void Store(const Reference<css::lang::XComponent>& document, const std::string& 
     css::uno::Sequence<css::beans::PropertyValue> args(list, 2);
     storable->storeToURL(OUString::createFromAscii(("file://" + path).c_str()), args);
 }
+// The number appears by an effect: one "set visibility" node under the page's timing root.
+void AddAppearEffect(office::CImpressSession& session,
+                     const Reference<css::drawing::XDrawPage>& page,
+                     const Reference<css::drawing::XShape>& shape)
+{
+    Reference<css::animations::XAnimationNodeSupplier> supplier(page, UNO_QUERY_THROW);
+    Reference<css::animations::XTimeContainer> root(supplier->getAnimationNode(), UNO_QUERY_THROW);
+    auto services = session.Context()->getServiceManager();
+    Reference<css::animations::XTimeContainer> group(
+        services->createInstanceWithContext("com.sun.star.animations.ParallelTimeContainer",
+                                            session.Context()),
+        UNO_QUERY_THROW);
+    Reference<css::animations::XAnimate> set(
+        services->createInstanceWithContext("com.sun.star.animations.AnimateSet",
+                                            session.Context()),
+        UNO_QUERY_THROW);
+    set->setTarget(Any(shape));
+    set->setAttributeName("Visibility");
+    set->setTo(Any(OUString("visible")));
+    set->setDuration(Any(0.001));
+    group->appendChild(Reference<css::animations::XAnimationNode>(set, UNO_QUERY_THROW));
+    root->appendChild(Reference<css::animations::XAnimationNode>(group, UNO_QUERY_THROW));
+}
 }  // namespace
 
 bool MakePresentations(office::CImpressSession& session, const std::string& folder,
@@ -97,6 +123,7 @@ bool MakePresentations(office::CImpressSession& session, const std::string& fold
             Reference<css::beans::XPropertySet> textProps(text, UNO_QUERY_THROW);
             textProps->setPropertyValue("CharHeight", Any(float(96)));
             textProps->setPropertyValue("CharColor", Any(sal_Int32(0xFFFFFF)));
+            AddAppearEffect(session, page, text);
         }
         Reference<css::presentation::XPresentationSupplier> show(document, UNO_QUERY_THROW);
         Reference<css::beans::XPropertySet> showProps(show->getPresentation(), UNO_QUERY_THROW);
