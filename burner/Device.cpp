@@ -215,10 +215,7 @@ bool CDevice::RefreshMediaSize()
     }
 
     TOC_INFORMATION toc{};
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_GetTOCInformation(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, &toc);
+    CallBurner(StarBurn_CdvdBurnerGrabber_GetTOCInformation, &toc);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_ERROR,
                        "\nRefreshMediaSize(): StarBurn_CdvdBurnerGrabber_GetTOCInformation() "
@@ -266,10 +263,7 @@ bool CDevice::SetWriteSpeed(ULONG& speed)
         m_dRecordedSize = 0.0;
         return false;
     }
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_SetSpeeds(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, CDVD_SPEED_IS_KEPT, speed);
+    CallBurner(StarBurn_CdvdBurnerGrabber_SetSpeeds, CDVD_SPEED_IS_KEPT, speed);
     if (m_lLastException != EN_SUCCESS) {
         return false;
     }
@@ -277,10 +271,8 @@ bool CDevice::SetWriteSpeed(ULONG& speed)
     ULONG maxRead = 0;
     ULONG currentWrite = 0;
     ULONG maxWrite = 0;
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_GetSpeeds(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, &currentRead, &maxRead, &currentWrite, &maxWrite);
+    CallBurner(StarBurn_CdvdBurnerGrabber_GetSpeeds, &currentRead, &maxRead, &currentWrite,
+               &maxWrite);
     if (m_lLastException != EN_SUCCESS) {
         return false;
     }
@@ -298,10 +290,8 @@ bool CDevice::GetWriteSpeeds(std::vector<SpeedEntry>& speeds)
     ULONG maxRead = 0;
     ULONG currentWrite = 0;
     ULONG maxWrite = 0;
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_GetSpeeds(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, &currentRead, &maxRead, &currentWrite, &maxWrite);
+    CallBurner(StarBurn_CdvdBurnerGrabber_GetSpeeds, &currentRead, &maxRead, &currentWrite,
+               &maxWrite);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_INFO,
                        "\n\nGetWriteSpeeds(): StarBurn_CdvdBurnerGrabber_GetSpeeds() failed, "
@@ -377,10 +367,7 @@ bool CDevice::GetTrackInfo(BYTE trackNumber, TRACK_INFORMATION& info)
     if (!EnsureBurner()) {
         return false;
     }
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_GetTrackInformation(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, trackNumber, &info);
+    CallBurner(StarBurn_CdvdBurnerGrabber_GetTrackInformation, trackNumber, &info);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_ERROR,
                        "\n\nCDevice::GetTrackInfo: StarBurn_CdvdBurnerGrabber_GetTrackInformation() "

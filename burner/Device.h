@@ -78,6 +78,15 @@ private:
     bool EnsureBurner();
     void ReleaseBurner();
     void ResetCallState();
+    // One call on the burner object: the call state is reset, the object and the call's failure
+    // fields are passed first, and the result is kept as the last exception.
+    template <class Fn, class... Args> LONG CallBurner(Fn fn, Args... args)
+    {
+        ResetCallState();
+        m_lLastException = fn(m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
+                              &m_FailureInformation, args...);
+        return m_lLastException;
+    }
 
     bool EnableBufferUnderrunProtection(const char* op, const char* getBupFailureText);
     void SetJobSpeed(BurnJob& job, const char* settingText, const char* failureText);

@@ -37,11 +37,7 @@ bool CDevice::EnableBufferUnderrunProtection(const char* op, const char* getBupF
 {
     BOOL enabled = FALSE;
     BOOL supported = FALSE;
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_GetBUP(m_hCdvdBurnerGrabber, m_szExceptionText,
-                                                         STARBURN_TEXT_SIZE, &m_ulStatus,
-                                                         &m_FailureInformation, &enabled,
-                                                         &supported);
+    CallBurner(StarBurn_CdvdBurnerGrabber_GetBUP, &enabled, &supported);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR, getBupFailureText, static_cast<long>(m_lLastException),
                        static_cast<long>(m_ulStatus), m_szExceptionText);
@@ -54,10 +50,7 @@ bool CDevice::EnableBufferUnderrunProtection(const char* op, const char* getBupF
     PublishMessage(K0, INFO, "%s(): Enabling BUP (Buffer Underrun Protection)... ", op);
     PublishMessage(K1, INFO, "Enabling BUP (Buffer Underrun Protection)...");
 
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_SetBUP(m_hCdvdBurnerGrabber, m_szExceptionText,
-                                                         STARBURN_TEXT_SIZE, &m_ulStatus,
-                                                         &m_FailureInformation, TRUE);
+    CallBurner(StarBurn_CdvdBurnerGrabber_SetBUP, TRUE);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, WARNING,
                        "Failed!\n%s(): WARNING! StarBurn_CdvdBurnerGrabber_SetBUP() failed, "
@@ -103,10 +96,7 @@ void CDevice::Calibrate(const BurnJob& job, const char* op, const char* simulati
     }
     PublishMessage(K0, INFO, "%s(): Sending OPC (Optimum Power Calibration)... ", op);
     PublishMessage(K1, INFO, "Sending OPC (Optimum Power Calibration)...");
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_SendOPC(m_hCdvdBurnerGrabber, m_szExceptionText,
-                                                          STARBURN_TEXT_SIZE, &m_ulStatus,
-                                                          &m_FailureInformation);
+    CallBurner(StarBurn_CdvdBurnerGrabber_SendOPC);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR, "Failed!\n");
         PublishMessage(K1, ERROR, "Sending OPC Error!");
@@ -166,10 +156,7 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
     BOOL sao = FALSE;
     BOOL daoPq = FALSE;
     BOOL daoRaw = FALSE;
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, &tao, &sao, &daoPq, &daoRaw);
+    CallBurner(StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes, &tao, &sao, &daoPq, &daoRaw);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR,
                        "\n\nCDevice::BurnDVDVideo(): "
@@ -215,11 +202,8 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
     StarBurn_DVDVideo_GetTreeNodeRoot(m_hDvdVideoFileSystem, &root);
     m_llProgressPercent = 0;
     m_lOperationState = OPERATION_STATE_WRITING;
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_TrackAtOnceFromTree(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, root, kLastSession, kTestWrite, kPadded, kSyncCache,
-        kCacheFullTimeoutSeconds);
+    CallBurner(StarBurn_CdvdBurnerGrabber_TrackAtOnceFromTree, root, kLastSession, kTestWrite, kPadded, kSyncCache,
+               kCacheFullTimeoutSeconds);
     m_lOperationState = OPERATION_STATE_IDLE;
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR,
@@ -236,10 +220,7 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
                    "CDevice::BurnDVDVideo(): Try to close session by "
                    "StarBurn_CdvdBurnerGrabber_CloseSession() ");
     PublishMessage(K1, INFO, "Closing session...");
-    ResetCallState();
-    m_lLastException = StarBurn_CdvdBurnerGrabber_CloseSession(
-        m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation);
+    CallBurner(StarBurn_CdvdBurnerGrabber_CloseSession);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR,
                        "\n\nCDevice::BurnDVDVideo(): StarBurn_CdvdBurnerGrabber_CloseSession() "
