@@ -149,6 +149,19 @@ private:
 
 }  // namespace
 
+// Ends an own call on the show however the call leaves.
+class CImpressSession::OwnCall {
+public:
+    OwnCall(CImpressSession& session, long document) : m_session(session), m_nDocument(document) {}
+    ~OwnCall() { m_session.EndOwnCall(m_nDocument); }
+    OwnCall(const OwnCall&) = delete;
+    OwnCall& operator=(const OwnCall&) = delete;
+
+private:
+    CImpressSession& m_session;
+    long m_nDocument;
+};
+
 std::shared_ptr<CImpressSession> CImpressSession::Start(std::string* error)
 {
     std::string ignored;
@@ -476,7 +489,10 @@ void CImpressSession::StopShow(Document& document)
         }
     }
     document.listener.clear();
-    document.controller.clear();
+    {
+        std::lock_guard lock(m_logMutex);  // the resolver reads it
+        document.controller.clear();
+    }
     try {
         Reference<css::presentation::XPresentationSupplier> show(document.component, UNO_QUERY);
         if (show.is() && show->getPresentation().is())
@@ -633,10 +649,17 @@ HRESULT CImpressSession::Run(long id)
                 return E_FAIL;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        document->controller = controller;
+        {
+            std::lock_guard lock(m_logMutex);
+            document->controller = controller;
+            document->lastPosition = 0;
+            ++document->ownCalls;
+        }
+        OwnCall own(*this, id);
         document->listener = new CShowListener(this, id);
         controller->addSlideShowListener(document->listener);
-        OnSlideChange(id);  // the first slide is on screen before the listener hears of it
+        // The first slide is on screen before the listener hears of it.
+        LogShownSlide(id, std::chrono::steady_clock::now());
         return S_OK;
     } catch (const Exception&) {
         return E_FAIL;
@@ -667,6 +690,12 @@ HRESULT CImpressSession::Navigate(long id, int step)
     auto controller = Controller(id);
     if (!controller.is())
         return S_OK;
+    {
+        std::lock_guard lock(m_logMutex);
+        if (Document* document = Find(id))
+            ++document->ownCalls;
+    }
+    OwnCall own(*this, id);
     try {
         switch (step) {
         case 0: controller->gotoFirstSlide(); break;
@@ -674,6 +703,8 @@ HRESULT CImpressSession::Navigate(long id, int step)
         case 2: controller->gotoNextSlide(); break;
         default: controller->gotoLastSlide(); break;
         }
+        // Here, not from the listener: by the time a resolver asked, the show may have moved on.
+        LogShownSlide(id, std::chrono::steady_clock::now());
         return S_OK;
     } catch (const Exception&) {
         return E_FAIL;
@@ -709,8 +740,18 @@ long CImpressSession::ShownSlide(long id)
 void CImpressSession::OnSlideChange(long id)
 {
     std::lock_guard lock(m_logMutex);
+    Document* document = Find(id);
+    if (!document || document->ownCalls > 0)
+        return;
     m_pending.emplace_back(id, std::chrono::steady_clock::now());
     m_changed.notify_one();
+}
+
+void CImpressSession::EndOwnCall(long id)
+{
+    std::lock_guard lock(m_logMutex);
+    if (Document* document = Find(id))
+        document->ownCalls = std::max(0, document->ownCalls - 1);
 }
 
 void CImpressSession::ResolveSlideChanges()
@@ -730,6 +771,11 @@ void CImpressSession::ResolveSlideChanges()
 
 void CImpressSession::Resolve(long id, std::chrono::steady_clock::time_point time)
 {
+    LogShownSlide(id, time);
+}
+
+void CImpressSession::LogShownSlide(long id, std::chrono::steady_clock::time_point time)
+{
     SlideChange change;
     change.time = time;
     Reference<css::presentation::XSlideShowController> controller;
@@ -743,15 +789,25 @@ void CImpressSession::Resolve(long id, std::chrono::steady_clock::time_point tim
         component = document->component;
     }
     try {
-        if (controller.is()) {
-            change.showPosition = controller->getCurrentSlideIndex() + 1;
-            change.slideNumber = PageNumber(Pages(component), controller->getCurrentSlide());
-        }
+        if (!controller.is() || !controller->isRunning())
+            return;
+        change.showPosition = controller->getCurrentSlideIndex() + 1;
+        change.slideNumber = PageNumber(Pages(component), controller->getCurrentSlide());
     } catch (const Exception&) {
+        return;
     }
+    if (change.showPosition < 1)
+        return;  // past the last slide: nothing shown to log
     std::lock_guard lock(m_logMutex);
-    if (Document* document = Find(id))
-        document->changes.push_back(change);
+    Document* document = Find(id);
+    if (!document || document->controller != controller
+        || change.showPosition == document->lastPosition)
+        return;
+    // A late echo logged after a newer entry must not make the times fall.
+    if (!document->changes.empty())
+        change.time = std::max(change.time, document->changes.back().time);
+    document->lastPosition = change.showPosition;
+    document->changes.push_back(change);
 }
 
 std::vector<SlideChange> CImpressSession::SlideChanges(long id)

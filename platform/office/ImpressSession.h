@@ -70,6 +70,7 @@ public:
 
     // Called by the show listener on the office's thread: notes the time only. The office is
     // busy inside that call, so the slide is asked for afterwards, on the resolver thread.
+    // Changes our own calls make arrive while those calls run and are logged by them instead.
     void OnSlideChange(long document);
 
 private:
@@ -80,6 +81,11 @@ private:
         css::uno::Reference<css::presentation::XSlideShowController> controller;
         css::uno::Reference<css::presentation::XSlideShowListener> listener;
         std::vector<SlideChange> changes;
+        // Our own calls on the show in flight: the listener leaves their changes to them.
+        int ownCalls = 0;
+        // Position of this run's last entry (0 before it has one): a change always moves the
+        // show, so an entry for the same position again is a late echo of one already logged.
+        long lastPosition = 0;
     };
 
     CImpressSession() = default;
@@ -93,6 +99,10 @@ private:
     void SetupRun(Document& document, const ShowPlan& plan);
     void ResolveSlideChanges();
     void Resolve(long document, std::chrono::steady_clock::time_point time);
+    // Asks the show where it stands and logs that; never from the office's callback.
+    void LogShownSlide(long document, std::chrono::steady_clock::time_point time);
+    void EndOwnCall(long document);
+    class OwnCall;
 
     COfficeProcess m_process;
     css::uno::Reference<css::uno::XComponentContext> m_context;
