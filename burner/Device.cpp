@@ -257,6 +257,13 @@ bool CDevice::IsBlankDisc()
     return false;
 }
 
+LONG CDevice::QueryWriteSpeeds(ULONG& currentWrite, ULONG& maxWrite)
+{
+    ULONG currentRead = 0;
+    ULONG maxRead = 0;
+    return CallBurner(StarBurn_CdvdBurnerGrabber_GetSpeeds, &currentRead, &maxRead, &currentWrite, &maxWrite);
+}
+
 bool CDevice::SetWriteSpeed(ULONG& speed)
 {
     if (!EnsureBurner()) {
@@ -267,12 +274,9 @@ bool CDevice::SetWriteSpeed(ULONG& speed)
     if (m_lLastException != EN_SUCCESS) {
         return false;
     }
-    ULONG currentRead = 0;
-    ULONG maxRead = 0;
     ULONG currentWrite = 0;
     ULONG maxWrite = 0;
-    CallBurner(StarBurn_CdvdBurnerGrabber_GetSpeeds, &currentRead, &maxRead, &currentWrite,
-               &maxWrite);
+    QueryWriteSpeeds(currentWrite, maxWrite);
     if (m_lLastException != EN_SUCCESS) {
         return false;
     }
@@ -286,12 +290,9 @@ bool CDevice::GetWriteSpeeds(std::vector<SpeedEntry>& speeds)
     if (!EnsureBurner()) {
         return false;
     }
-    ULONG currentRead = 0;
-    ULONG maxRead = 0;
     ULONG currentWrite = 0;
     ULONG maxWrite = 0;
-    CallBurner(StarBurn_CdvdBurnerGrabber_GetSpeeds, &currentRead, &maxRead, &currentWrite,
-               &maxWrite);
+    QueryWriteSpeeds(currentWrite, maxWrite);
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_INFO,
                        "\n\nGetWriteSpeeds(): StarBurn_CdvdBurnerGrabber_GetSpeeds() failed, "

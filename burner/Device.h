@@ -78,6 +78,8 @@ private:
     bool EnsureBurner();
     void ReleaseBurner();
     void ResetCallState();
+    // The drive's current and highest write speed (KB/s); the read speeds are not needed here.
+    LONG QueryWriteSpeeds(ULONG& currentWrite, ULONG& maxWrite);
     // One call on the burner object: the call state is reset, the object and the call's failure
     // fields are passed first, and the result is kept as the last exception.
     template <class Fn, class... Args> LONG CallBurner(Fn fn, Args... args)
