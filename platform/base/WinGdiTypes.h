@@ -15,6 +15,11 @@ struct POINT {
     LONG y;
 };
 
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
 struct RGBQUAD {
     BYTE rgbBlue;
     BYTE rgbGreen;
