@@ -1,0 +1,51 @@
+#pragma once
+// Test support: a PulseAudio server of our own for one test, on a private socket in a temporary
+// folder, so tests never meet the user's sound server or each other. It has a null output
+// (kSinkName, the default sink) and a sine source (kSineSourceName, the default source) and
+// nothing else. While it lives PULSE_SERVER names it (the old value comes back afterwards);
+// the destructor stops it.
+//
+//     testsupport::PrivatePulseServer pulse;
+//     ASSERT_TRUE(pulse.IsRunning()) << pulse.Log();
+#include "support/TempDir.h"
+
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+namespace testsupport {
+
+class PrivatePulseServer {
+public:
+    static constexpr const char* kSinkName = "vantorel_null";
+    static constexpr const char* kSinkDescription = "Vantorel Null Output";
+    // The monitor of the null sink, as the server describes it.
+    static constexpr const char* kMonitorDescription = "Monitor of Vantorel Null Output";
+    static constexpr const char* kSineSourceName = "vantorel_sine";
+
+    // The sine source plays sineFrequency Hz at 44100 Hz. Waits up to 10 s for the server.
+    explicit PrivatePulseServer(int sineFrequency = 440);
+    ~PrivatePulseServer();
+    PrivatePulseServer(const PrivatePulseServer&) = delete;
+    PrivatePulseServer& operator=(const PrivatePulseServer&) = delete;
+
+    bool IsRunning() const { return m_bReady; }
+    // "unix:/tmp/.../native", as PULSE_SERVER takes it.
+    const std::string& Address() const { return m_strAddress; }
+    // The sine source's description ("Sine source at 440 Hz").
+    std::string SineDescription() const;
+    // What the server wrote so far (for failure messages).
+    std::string Log() const;
+    // Stops the server early (a test of a server that goes away).
+    void Stop();
+
+private:
+    TempDir m_dir;
+    int m_nFrequency;
+    pid_t m_pid = -1;
+    bool m_bReady = false;
+    std::string m_strAddress;
+    std::unique_ptr<ScopedEnv> m_pEnv;
+};
+
+}  // namespace testsupport
