@@ -1,0 +1,296 @@
+// Whole recordings on a private X server and sound server: the real capture filter module,
+// compressors, sound capture device, multiplexer and file writer, checked with ffprobe/ffmpeg.
+#include "capture/CaptureGraph.h"
+#include "platform/avi/AviClasses.h"
+#include "platform/codecs/CompressorCategories.h"
+#include "platform/com/ObjectCreation.h"
+#include "platform/com/WideText.h"
+#include "platform/dshow/DeviceEnum.h"
+#include "platform/dshow/MediaGraphClasses.h"
+#include "platform/pulse/SoundDevices.h"
+#include "platform/screen/PrivateXServer.h"
+#include "platform/screen/ScreenPainter.h"
+#include "platform/ui/MessageBox.h"
+#include "support/PrivatePulseServer.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr RECT kFrame {16, 24, 16 + 160, 24 + 112};
+constexpr int kWidth = 160, kHeight = 112;
+
+// Left half of the frame: 16x16 blocks of four colours that never change. Right half: one
+// colour that changes with every repaint, so the picture keeps moving.
+screentest::Colour StaticColour(int x, int y)
+{
+    static constexpr screentest::Colour kColours[] = {{200, 40, 40}, {40, 200, 40}, {40, 40, 200}, {230, 230, 60}};
+    return kColours[((x / 16) + (y / 16)) % 4];
+}
+
+std::string Run(const std::string& command, int* pStatus = nullptr)
+{
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+            out.append(buffer, n);
+        int status = pclose(pipe);
+        if (pStatus)
+            *pStatus = status;
+    }
+    return out;
+}
+
+// "key=value" lines of one ffprobe stream.
+std::map<std::string, std::string> Probe(const std::string& file, const char* stream)
+{
+    std::map<std::string, std::string> values;
+    const std::string out = Run("ffprobe -v error -count_frames -select_streams " + std::string(stream) +
+                                " -show_entries stream=codec_name,width,height,nb_read_frames,nb_frames,r_frame_rate,"
+                                "duration,sample_rate,channels -of default=nw=1 '" + file + "'");
+    std::size_t pos = 0;
+    while (pos < out.size()) {
+        std::size_t end = out.find('\n', pos);
+        if (end == std::string::npos)
+            end = out.size();
+        const std::string line = out.substr(pos, end - pos);
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+        pos = end + 1;
+    }
+    return values;
+}
+
+double Rate(const std::string& fraction)
+{
+    const std::size_t slash = fraction.find('/');
+    if (slash == std::string::npos)
+        return std::atof(fraction.c_str());
+    const double den = std::atof(fraction.c_str() + slash + 1);
+    return den == 0 ? 0 : std::atof(fraction.substr(0, slash).c_str()) / den;
+}
+
+struct RecordingCase {
+    const char* name;
+    bool bSound;
+    const char* videoCompressor;  // nullptr: uncompressed
+    const char* audioCompressor;  // nullptr: uncompressed
+    int nCaptureMode;
+    double dTolerance;  // mean absolute colour error allowed in the still half
+};
+
+class Recording : public ::testing::TestWithParam<RecordingCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.IsRunning());
+        ASSERT_TRUE(m_pulse.IsRunning()) << m_pulse.Log();
+        ASSERT_TRUE(m_painter.IsOpen());
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        void* module = dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        auto reg = reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, "DllRegisterServer"));
+        ASSERT_NE(reg, nullptr);
+        ASSERT_EQ(reg(), S_OK);
+        dlclose(module);
+        RegisterMediaGraphClasses();
+        RegisterAviClasses();
+        RegisterCompressorCategories();
+        RegisterSoundDevices();
+        m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
+            m_messages.push_back(r.text);
+            return platform::IDOK;
+        });
+        Repaint();
+        m_painterThread = std::thread([this] {
+            while (!m_bStop) {
+                std::this_thread::sleep_for(60ms);
+                Repaint();
+            }
+        });
+    }
+    void TearDown() override
+    {
+        m_bStop = true;
+        if (m_painterThread.joinable())
+            m_painterThread.join();
+        platform::SetMessageBoxHandler(m_previous);
+        CoUninitialize();
+    }
+
+    void Repaint()
+    {
+        const int tick = m_nTick++;
+        m_painter.Paint([tick](int x, int y) {
+            if (x >= kFrame.left + kWidth / 2)
+                return screentest::Colour {static_cast<std::uint8_t>(tick * 37), static_cast<std::uint8_t>(tick * 11),
+                                           static_cast<std::uint8_t>(255 - tick * 23)};
+            return StaticColour(x, y);
+        });
+    }
+
+    // The first device of the sound category: the server's own sources in a private server.
+    std::string FirstSoundDevice()
+    {
+        ComPtr<ICreateDevEnum> pDevEnum;
+        CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                         pDevEnum.ReleaseAndGetVoidAddressOf());
+        ComPtr<IEnumMoniker> pEnum;
+        if (!pDevEnum || pDevEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, pEnum.ReleaseAndGetAddressOf(), 0) != S_OK)
+            return {};
+        ComPtr<IMoniker> pMoniker;
+        if (pEnum->Next(1, pMoniker.ReleaseAndGetAddressOf(), nullptr) != S_OK)
+            return {};
+        ComPtr<IPropertyBag> pBag;
+        pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, pBag.ReleaseAndGetVoidAddressOf());
+        VARIANT var;
+        VariantInit(&var);
+        pBag->Read(L"FriendlyName", &var, nullptr);
+        std::string name = var.vt == VT_BSTR ? Utf8FromWide(var.bstrVal) : std::string();
+        VariantClear(&var);
+        return name;
+    }
+
+    options::CVideoOptions Options(const RecordingCase& c)
+    {
+        options::CVideoOptions o;
+        o.m_strOutputPath = m_dir.Path() + "/";
+        o.m_bRecordSound = c.bSound;
+        o.m_strSoundDevice = FirstSoundDevice();
+        o.m_strInputSource = m_pulse.SineDescription();
+        o.m_nChannels = 1;
+        o.m_nSampleBits = 1;
+        o.m_nSampleRate = 1;
+        o.m_bVideoCompress = c.videoCompressor != nullptr;
+        o.m_strVideoCompressor = c.videoCompressor ? c.videoCompressor : "";
+        o.m_bAudioCompress = c.audioCompressor != nullptr;
+        o.m_strAudioCompressor = c.audioCompressor ? c.audioCompressor : "";
+        o.m_nCaptureMode = c.nCaptureMode;
+        o.m_nFrameRate = 15;
+        return o;
+    }
+
+    // Records about 2.4 s of running time with a 0.6 s pause in the middle.
+    double Record(CCaptureGraph& graph, const std::string& file)
+    {
+        EXPECT_TRUE(graph.StartBuild()) << (m_messages.empty() ? "" : m_messages.back());
+        const auto t0 = std::chrono::steady_clock::now();
+        graph.Run(file);
+        std::this_thread::sleep_for(1200ms);
+        graph.Pause();
+        const auto tPause = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(600ms);
+        graph.Resume();
+        const auto tResume = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(1200ms);
+        EXPECT_TRUE(graph.Stop());
+        const auto tStop = std::chrono::steady_clock::now();
+        return std::chrono::duration<double>((tPause - t0) + (tStop - tResume)).count();
+    }
+
+    // Mean absolute error of the still half of frame n against the painted blocks.
+    double StillHalfError(const std::string& file, int n)
+    {
+        const std::string raw = m_dir.Path() + "/frame.rgb";
+        int status = 0;
+        const std::string out = Run("ffmpeg -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(n) +
+                                    ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + raw + "'", &status);
+        EXPECT_EQ(status, 0) << out;
+        const std::string data = testsupport::ReadFile(raw);
+        if (data.size() != static_cast<std::size_t>(kWidth * kHeight * 3))
+            return 1e9;
+        double total = 0;
+        int count = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 2; x < kWidth / 2 - 2; ++x) {
+                const auto expected = StaticColour(kFrame.left + x, kFrame.top + y);
+                const auto* p = reinterpret_cast<const unsigned char*>(data.data()) + (y * kWidth + x) * 3;
+                total += std::abs(p[0] - expected.r) + std::abs(p[1] - expected.g) + std::abs(p[2] - expected.b);
+                count += 3;
+            }
+        return total / count;
+    }
+
+    testsupport::TempDir m_dir;
+    testsupport::ScopedEnv m_registry {"VANTOREL_REGISTRY", m_dir.file("registry")};
+    testsupport::ScopedEnv m_log {"VANTOREL_LOG", m_dir.file("kvellog.txt")};
+    screentest::CPrivateXServer m_server {"320x240x24"};
+    testsupport::PrivatePulseServer m_pulse;
+    screentest::CScreenPainter m_painter;
+    std::thread m_painterThread;
+    std::atomic<bool> m_bStop {false};
+    std::atomic<int> m_nTick {0};
+    std::vector<std::string> m_messages;
+    platform::MessageBoxHandler m_previous;
+};
+
+TEST_P(Recording, WritesAValidFileThatHoldsTheScreenAndKeepsPictureAndSoundTogether)
+{
+    const RecordingCase& c = GetParam();
+    const options::CVideoOptions o = Options(c);
+    if (c.bSound)
+        ASSERT_FALSE(o.m_strSoundDevice.empty());
+    CCaptureGraph graph(o);
+    graph.SetCaptureFrame(0, kFrame);
+
+    for (int round = 0; round < (c.bSound ? 1 : 2); ++round) {
+        SCOPED_TRACE(round);
+        const std::string file = m_dir.Path() + "/rec_" + std::to_string(round) + ".avi";
+        const double dRunning = Record(graph, file);
+        EXPECT_TRUE(m_messages.empty()) << m_messages.front();
+
+        int status = 0;
+        const std::string errors = Run("ffmpeg -v error -i '" + file + "' -f null -", &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(errors, "") << "every frame decodes";
+
+        auto video = Probe(file, "v:0");
+        EXPECT_EQ(video["width"], std::to_string(kWidth));
+        EXPECT_EQ(video["height"], std::to_string(kHeight));
+        const int nFrames = std::atoi(video["nb_read_frames"].c_str());
+        EXPECT_EQ(video["nb_frames"], video["nb_read_frames"]);
+        // 15 frames a second at most, and the capture keeps up with that on any machine we run on.
+        EXPECT_LE(nFrames, 15 * dRunning + 3);
+        EXPECT_GE(nFrames, 0.6 * 15 * dRunning);
+        const double dRate = Rate(video["r_frame_rate"]);
+        if (!c.bSound) {
+            EXPECT_EQ(dRate, std::trunc(graph.GetLastFrameRate())) << "the measured rate is written";
+            EXPECT_NEAR(graph.GetLastFrameRate(), nFrames / dRunning, 1.5);
+        } else {
+            auto audio = Probe(file, "a:0");
+            EXPECT_EQ(audio["sample_rate"], "22050");
+            EXPECT_EQ(audio["channels"], "1");
+            const double dAudio = std::atof(audio["duration"].c_str());
+            EXPECT_NEAR(dAudio, dRunning, 0.35) << "sound of the running time only";
+            EXPECT_NEAR(nFrames / dRate, dAudio, 0.2) << "picture and sound stay together";
+        }
+        EXPECT_LE(StillHalfError(file, nFrames / 2), c.dTolerance);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Combinations, Recording,
+    ::testing::Values(RecordingCase {"SilentUncompressedGdi", false, nullptr, nullptr, 0, 0.0},
+                      RecordingCase {"SilentVideo1DirectDraw", false, "Microsoft Video 1", nullptr, 1, 12.0},
+                      RecordingCase {"SilentMotionJpeg", false, "Motion JPEG", nullptr, 0, 8.0},
+                      RecordingCase {"SoundUncompressed", true, nullptr, nullptr, 1, 0.0},
+                      RecordingCase {"SoundPcmVideo1", true, "Microsoft Video 1", "PCM", 0, 12.0},
+                      RecordingCase {"SoundMp3MotionJpeg", true, "Motion JPEG", "MPEG Layer-3", 1, 8.0}),
+    [](const ::testing::TestParamInfo<RecordingCase>& info) { return std::string(info.param.name); });
+
+} // namespace
