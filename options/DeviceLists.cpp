@@ -97,6 +97,7 @@ HRESULT FillAudioDeviceList(platform::CComboBox& combo)
     if (!pEnum)
         return S_FALSE;
 
+    int nAdded = 0;
     IMoniker* pMoniker = nullptr;
     while ((hr = pEnum->Next(1, &pMoniker, nullptr)) == S_OK) {
         std::string strName;
@@ -105,12 +106,17 @@ HRESULT FillAudioDeviceList(platform::CComboBox& combo)
             pMoniker->Release();
             continue;
         }
-        const QString text = QString::fromStdString(strName);
-        combo.AddString(text);
+        // The entry just added, not the first of the same name: names differing only in case
+        // are different devices, and a search that ignores case would give the wrong entry.
+        const int nIndex = combo.AddString(QString::fromStdString(strName));
         // The list owns the moniker's reference from here.
-        combo.SetItemData(combo.FindStringExact(-1, text), reinterpret_cast<std::uintptr_t>(pMoniker));
+        combo.SetItemData(nIndex, reinterpret_cast<std::uintptr_t>(pMoniker));
+        ++nAdded;
     }
-    return hr == S_FALSE ? S_OK : hr;
+    // The end of the list is not a failure: S_FALSE only when no device could be listed.
+    if (FAILED(hr))
+        return hr;
+    return nAdded > 0 ? S_OK : S_FALSE;
 }
 
 void ReleaseAudioDeviceList(platform::CComboBox& combo)

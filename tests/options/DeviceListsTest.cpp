@@ -74,9 +74,10 @@ TEST_F(DeviceListsTest, SoundDeviceEntriesCarryTheirMonikersAndInputsListTheInpu
     EXPECT_EQ(options::FillAudioDeviceList(devices), S_FALSE) << "no sound device";
     EXPECT_EQ(devices.GetCount(), 0);
 
-    m_devices.SetSoundDevices({{L"Card A", {L"Microphone", L"Line In"}}, {L"Card B", {L"Stereo Mix"}}});
+    m_devices.SetSoundDevices({{L"Card", {L"Microphone", L"Line In"}}, {L"CARD", {L"Stereo Mix"}}});
     EXPECT_EQ(options::FillAudioDeviceList(devices), S_OK);
     ASSERT_EQ(devices.GetCount(), 2);
+    ASSERT_NE(devices.GetItemData(0), devices.GetItemData(1)) << "each entry holds its own device";
     auto* pMoniker = reinterpret_cast<IMoniker*>(devices.GetItemData(1));
     ASSERT_NE(pMoniker, nullptr);
     ComPtr<IBaseFilter> pFilter;
