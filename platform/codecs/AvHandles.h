@@ -1,0 +1,26 @@
+#pragma once
+// Owning handles for the libav objects the compressors hold.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+
+struct AvCodecContextDeleter {
+    void operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
+};
+struct AvFrameDeleter {
+    void operator()(AVFrame* p) const { av_frame_free(&p); }
+};
+struct AvPacketDeleter {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwsContextDeleter {
+    void operator()(SwsContext* p) const { sws_freeContext(p); }
+};
+
+using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextDeleter>;
+using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
+using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;

@@ -1,0 +1,418 @@
+#include "platform/codecs/VideoCompressor.h"
+
+#include "platform/dshow/WaveFormat.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <thread>
+
+const std::array<VideoEncoderChoice, 5> kVideoEncoderChoices {{
+    {L"Microsoft Video 1", "msvideo1"},
+    {L"Motion JPEG", "mjpeg"},
+    {L"MPEG-4 Video", "mpeg4"},
+    {L"H.264 Video", "libx264"},
+    {L"FFV1 Lossless", "ffv1"},
+}};
+
+namespace {
+
+// How each encoder is fed: the pixel format common players expect from it, the size multiple it
+// codes (4:2:0 needs even sizes, Video 1 works on 4x4 blocks), the bit depth its AVI header
+// usually states, and how many slice threads it may use (slices add no delay).
+struct EncoderSetup {
+    AVPixelFormat pixelFormat;
+    int sizeMultiple;
+    WORD bitCount;
+    bool threads;
+};
+
+EncoderSetup SetupFor(const char* encoder)
+{
+    std::string name = encoder;
+    if (name == "msvideo1") return {AV_PIX_FMT_RGB555LE, 4, 16, false};
+    if (name == "mjpeg") return {AV_PIX_FMT_YUVJ420P, 2, 24, false};
+    if (name == "ffv1") return {AV_PIX_FMT_BGR0, 1, 24, true};
+    if (name == "libx264") return {AV_PIX_FMT_YUV420P, 2, 24, true};
+    return {AV_PIX_FMT_YUV420P, 2, 24, false};
+}
+
+HRESULT HResultFromAv(int err)
+{
+    return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
+}
+
+struct AvDictionary {
+    AVDictionary* p = nullptr;
+    ~AvDictionary() { av_dict_free(&p); }
+};
+
+constexpr LONG kMaxDimension = 16384;
+constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 15;  // the capture pin's default cap
+constexpr REFERENCE_TIME kKeyFrameInterval = 2 * UNITS;
+
+}  // namespace
+
+std::vector<DeviceEntry> ListVideoCompressors(const EncoderAvailable& available)
+{
+    std::vector<DeviceEntry> devices;
+    for (const VideoEncoderChoice& choice : kVideoEncoderChoices) {
+        if (!available(choice.encoder)) continue;
+        devices.push_back({choice.friendlyName, [choice](IBaseFilter** pp) { return CreateVideoCompressorFilter(choice, pp); }});
+    }
+    return devices;
+}
+
+HRESULT CreateVideoCompressorFilter(const VideoEncoderChoice& choice, IBaseFilter** ppFilter)
+{
+    if (!ppFilter) return E_POINTER;
+    *ppFilter = nullptr;
+    if (!LibavHasEncoder(choice.encoder)) return E_FAIL;
+    auto* filter = new (std::nothrow) CVideoCompressor(choice);
+    if (!filter) return E_OUTOFMEMORY;
+    filter->NonDelegatingAddRef();
+    *ppFilter = filter;
+    return S_OK;
+}
+
+CVideoCompressor::CVideoCompressor(const VideoEncoderChoice& choice)
+    : CTransformFilter(L"Video Compressor", nullptr, CLSID_VideoCompressorFilter), m_choice(choice)
+{
+}
+
+CVideoCompressor::~CVideoCompressor() = default;
+
+HRESULT CVideoCompressor::ReadInputFormat(const CMediaType* mt, InputFormat* format)
+{
+    if (!mt) return E_POINTER;
+    if (*mt->Type() != MEDIATYPE_Video || *mt->FormatType() != FORMAT_VideoInfo || !mt->Format() ||
+        mt->FormatLength() < sizeof(VIDEOINFOHEADER))
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->Format());
+    const BITMAPINFOHEADER& bih = vih->bmiHeader;
+    // Only bottom-up frames of a sane size: the sizes drive every buffer computation.
+    if (bih.biWidth <= 0 || bih.biHeight <= 0 || bih.biWidth > kMaxDimension || bih.biHeight > kMaxDimension)
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    const BYTE* extra = mt->Format() + sizeof(VIDEOINFOHEADER);
+    std::size_t extraLength = mt->FormatLength() - sizeof(VIDEOINFOHEADER);
+    auto masks = [&](DWORD r, DWORD g, DWORD b) {
+        if (extraLength < 3 * sizeof(DWORD)) return false;
+        DWORD m[3];
+        std::memcpy(m, extra, sizeof(m));
+        return m[0] == r && m[1] == g && m[2] == b;
+    };
+    InputFormat in;
+    const GUID& sub = *mt->Subtype();
+    if (sub == MEDIASUBTYPE_RGB32 && bih.biBitCount == 32 && bih.biCompression == BI_RGB) {
+        in.pixelFormat = AV_PIX_FMT_BGR0;
+    } else if (sub == MEDIASUBTYPE_RGB24 && bih.biBitCount == 24 && bih.biCompression == BI_RGB) {
+        in.pixelFormat = AV_PIX_FMT_BGR24;
+    } else if (sub == MEDIASUBTYPE_RGB565 && bih.biBitCount == 16 && bih.biCompression == BI_BITFIELDS &&
+               masks(0xF800, 0x07E0, 0x001F)) {
+        in.pixelFormat = AV_PIX_FMT_RGB565LE;
+    } else if (sub == MEDIASUBTYPE_RGB555 && bih.biBitCount == 16 &&
+               (bih.biCompression == BI_RGB || (bih.biCompression == BI_BITFIELDS && masks(0x7C00, 0x03E0, 0x001F)))) {
+        in.pixelFormat = AV_PIX_FMT_RGB555LE;
+    } else if (sub == MEDIASUBTYPE_RGB8 && bih.biBitCount == 8 && bih.biCompression == BI_RGB) {
+        DWORD colours = bih.biClrUsed ? bih.biClrUsed : 256;
+        if (colours > 256 || extraLength < colours * sizeof(RGBQUAD)) return VFW_E_TYPE_NOT_ACCEPTED;
+        for (DWORD i = 0; i < colours; ++i) {
+            RGBQUAD q;
+            std::memcpy(&q, extra + i * sizeof(RGBQUAD), sizeof(q));
+            in.palette[i] = 0xFF000000u | uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
+        }
+        in.pixelFormat = AV_PIX_FMT_PAL8;
+    } else {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    in.width = bih.biWidth;
+    in.height = bih.biHeight;
+    in.stride = static_cast<DWORD>((bih.biWidth * bih.biBitCount + 31) / 32 * 4);
+    in.avgTimePerFrame = vih->AvgTimePerFrame;
+    if (format) *format = in;
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::CheckInputType(const CMediaType* mtIn)
+{
+    return ReadInputFormat(mtIn, nullptr);
+}
+
+HRESULT CVideoCompressor::SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt)
+{
+    if (direction != PINDIR_INPUT) return S_OK;
+    HRESULT hr = ReadInputFormat(pmt, &m_in);
+    if (FAILED(hr)) return hr;
+    m_encoder.reset();
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::BreakConnect(PIN_DIRECTION direction)
+{
+    if (direction == PINDIR_INPUT) {
+        m_encoder.reset();
+        m_in = InputFormat();
+    }
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::OpenEncoder()
+{
+    m_encoder.reset();
+    m_bEncoderUsed = false;
+    const AVCodec* codec = avcodec_find_encoder_by_name(m_choice.encoder);
+    if (!codec) return E_FAIL;
+    if (m_in.width <= 0) return VFW_E_NOT_CONNECTED;
+    EncoderSetup setup = SetupFor(m_choice.encoder);
+    m_encoderFormat = setup.pixelFormat;
+    auto roundUp = [&](LONG v) { return (v + setup.sizeMultiple - 1) / setup.sizeMultiple * setup.sizeMultiple; };
+    m_codedWidth = roundUp(m_in.width);
+    m_codedHeight = roundUp(m_in.height);
+
+    AvCodecContextPtr ctx(avcodec_alloc_context3(codec));
+    if (!ctx) return E_OUTOFMEMORY;
+    REFERENCE_TIME frameTime = m_in.avgTimePerFrame > 0 ? m_in.avgTimePerFrame : kDefaultFrameTime;
+    int num = 0, den = 0;
+    av_reduce(&num, &den, frameTime, UNITS, 65535);  // MPEG-4 allows no larger time base
+    if (num <= 0 || den <= 0) {
+        num = 1;
+        den = 15;
+    }
+    ctx->time_base = {num, den};
+    ctx->framerate = {den, num};
+    ctx->width = m_codedWidth;
+    ctx->height = m_codedHeight;
+    ctx->pix_fmt = m_encoderFormat;
+    m_gopSize = static_cast<int>(std::max<REFERENCE_TIME>(1, kKeyFrameInterval / frameTime));
+    ctx->gop_size = m_gopSize;
+    ctx->max_b_frames = 0;  // one packet per frame, in order
+    ctx->thread_type = FF_THREAD_SLICE;
+    ctx->thread_count = setup.threads ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) : 1;
+
+    AvDictionary opts;
+    std::string name = m_choice.encoder;
+    if (name == "msvideo1") {
+        ctx->keyint_min = m_gopSize;  // Video 1 counts its key-frame distance from this
+    } else if (name == "mjpeg" || name == "mpeg4") {
+        ctx->flags |= AV_CODEC_FLAG_QSCALE;
+        ctx->global_quality = FF_QP2LAMBDA * 3;
+    } else if (name == "libx264") {
+        av_dict_set(&opts.p, "preset", "veryfast", 0);
+        av_dict_set(&opts.p, "tune", "zerolatency", 0);
+        av_dict_set(&opts.p, "crf", "20", 0);
+    } else if (name == "ffv1") {
+        av_dict_set(&opts.p, "level", "3", 0);  // slices with their own checksums
+    }
+    if (m_encoderFormat == AV_PIX_FMT_YUVJ420P) {
+        ctx->color_range = AVCOL_RANGE_JPEG;
+    } else if (m_encoderFormat == AV_PIX_FMT_YUV420P) {
+        ctx->color_range = AVCOL_RANGE_MPEG;
+        ctx->colorspace = AVCOL_SPC_SMPTE170M;  // what swscale's default conversion gives
+        ctx->color_primaries = AVCOL_PRI_SMPTE170M;
+        ctx->color_trc = AVCOL_TRC_SMPTE170M;
+    }
+    int err = avcodec_open2(ctx.get(), codec, &opts.p);
+    if (err < 0) return HResultFromAv(err);
+    m_encoder = std::move(ctx);
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::BuildOutputType(CMediaType* mt) const
+{
+    if (!m_encoder) return E_UNEXPECTED;
+    const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
+    DWORD fourcc = av_codec_get_tag(tags, m_encoder->codec_id);
+    if (fourcc == 0) return E_FAIL;
+    EncoderSetup setup = SetupFor(m_choice.encoder);
+    ULONG extraSize = m_encoder->extradata ? static_cast<ULONG>(m_encoder->extradata_size) : 0;
+
+    *mt = CMediaType();
+    mt->SetType(&MEDIATYPE_Video);
+    GUID subtype = FourCCSubtype(fourcc);
+    mt->SetSubtype(&subtype);
+    mt->SetFormatType(&FORMAT_VideoInfo);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER) + extraSize));
+    if (!vih) return E_OUTOFMEMORY;
+    vih->AvgTimePerFrame = m_in.avgTimePerFrame;
+    vih->dwBitRate = static_cast<DWORD>(std::clamp<int64_t>(m_encoder->bit_rate, 0, 0xFFFFFFFF));
+    BITMAPINFOHEADER& bih = vih->bmiHeader;
+    bih.biSize = sizeof(BITMAPINFOHEADER) + extraSize;
+    bih.biWidth = m_codedWidth;
+    bih.biHeight = m_codedHeight;
+    bih.biPlanes = 1;
+    bih.biBitCount = setup.bitCount;
+    bih.biCompression = fourcc;
+    // Room for the worst frame: more than the raw picture, for headers and incompressible data.
+    bih.biSizeImage = static_cast<DWORD>(m_codedWidth) * static_cast<DWORD>(m_codedHeight) * 3 + 65536;
+    if (extraSize) std::memcpy(mt->Format() + sizeof(VIDEOINFOHEADER), m_encoder->extradata, extraSize);
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(m_encoder->codec_id);
+    mt->SetTemporalCompression(!(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY)));
+    mt->SetVariableSize();
+    mt->lSampleSize = 0;
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::GetMediaType(int iPosition, CMediaType* pMediaType)
+{
+    if (!pMediaType) return E_POINTER;
+    if (iPosition < 0) return E_INVALIDARG;
+    if (iPosition > 0) return VFW_S_NO_MORE_ITEMS;
+    if (!m_encoder) {
+        HRESULT hr = OpenEncoder();
+        if (FAILED(hr)) return hr;
+    }
+    return BuildOutputType(pMediaType);
+}
+
+HRESULT CVideoCompressor::CheckTransform(const CMediaType* mtIn, const CMediaType* mtOut)
+{
+    if (!mtIn || !mtOut) return E_POINTER;
+    HRESULT hr = ReadInputFormat(mtIn, nullptr);
+    if (FAILED(hr)) return hr;
+    if (!m_encoder) {
+        hr = OpenEncoder();
+        if (FAILED(hr)) return hr;
+    }
+    CMediaType ours;
+    hr = BuildOutputType(&ours);
+    if (FAILED(hr)) return hr;
+    return ours == *mtOut ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CVideoCompressor::DecideBufferSize(IMemAllocator* pAllocator, ALLOCATOR_PROPERTIES* pProp)
+{
+    if (!pAllocator || !pProp) return E_POINTER;
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(OutputType().Format());
+    if (!vih) return E_UNEXPECTED;
+    pProp->cBuffers = std::max<LONG>(pProp->cBuffers, 2);
+    pProp->cbBuffer = std::max<LONG>(pProp->cbBuffer, static_cast<LONG>(vih->bmiHeader.biSizeImage));
+    if (pProp->cbAlign <= 0) pProp->cbAlign = 1;
+    ALLOCATOR_PROPERTIES actual {};
+    HRESULT hr = pAllocator->SetProperties(pProp, &actual);
+    if (FAILED(hr)) return hr;
+    if (actual.cbBuffer < pProp->cbBuffer || actual.cBuffers < 1) return E_FAIL;
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::StartStreaming()
+{
+    // The encoder that made the output type starts the first run; a later run needs a fresh
+    // one, which must code the same way as the type says.
+    if (!m_encoder || m_bEncoderUsed) {
+        HRESULT hr = OpenEncoder();
+        if (FAILED(hr)) return hr;
+        if (m_pOutput->IsConnected()) {
+            CMediaType ours;
+            hr = BuildOutputType(&ours);
+            if (FAILED(hr)) return hr;
+            if (ours != OutputType()) return VFW_E_TYPE_NOT_ACCEPTED;
+        }
+    }
+    m_sws.reset(sws_getContext(m_in.width, m_in.height, m_in.pixelFormat, m_in.width, m_in.height, m_encoderFormat,
+                               SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+    if (!m_sws) return E_FAIL;
+    m_frame.reset(av_frame_alloc());
+    m_packet.reset(av_packet_alloc());
+    if (!m_frame || !m_packet) return E_OUTOFMEMORY;
+    m_frame->format = m_encoderFormat;
+    m_frame->width = m_codedWidth;
+    m_frame->height = m_codedHeight;
+    int err = av_frame_get_buffer(m_frame.get(), 0);
+    if (err < 0) return HResultFromAv(err);
+    m_frameIndex = 0;
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::StopStreaming()
+{
+    m_sws.reset();
+    m_frame.reset();
+    m_packet.reset();
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits)
+{
+    int err = av_frame_make_writable(m_frame.get());  // the encoder may still hold the last one
+    if (err < 0) return HResultFromAv(err);
+    // Bottom-up rows: start at the last row and step backwards.
+    const uint8_t* src[4] = {pBits + static_cast<std::size_t>(m_in.height - 1) * m_in.stride, nullptr, nullptr, nullptr};
+    int srcStride[4] = {-static_cast<int>(m_in.stride), 0, 0, 0};
+    if (m_in.pixelFormat == AV_PIX_FMT_PAL8) {
+        src[1] = reinterpret_cast<const uint8_t*>(m_in.palette.data());
+        srcStride[1] = 4;
+    }
+    sws_scale(m_sws.get(), src, srcStride, 0, m_in.height, m_frame->data, m_frame->linesize);
+
+    // Padding repeats the last column and row, so the added edge compresses to nothing visible.
+    if (m_codedWidth == m_in.width && m_codedHeight == m_in.height) return S_OK;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(m_encoderFormat);
+    bool planar = (desc->flags & AV_PIX_FMT_FLAG_PLANAR) != 0;
+    int pixelBytes = planar ? 1 : av_get_bits_per_pixel(desc) / 8;
+    int planes = planar ? 3 : 1;
+    for (int plane = 0; plane < planes; ++plane) {
+        int sx = plane ? desc->log2_chroma_w : 0, sy = plane ? desc->log2_chroma_h : 0;
+        int usedW = -((-m_in.width) >> sx), usedH = -((-m_in.height) >> sy);
+        int codedW = -((-m_codedWidth) >> sx), codedH = -((-m_codedHeight) >> sy);
+        uint8_t* base = m_frame->data[plane];
+        int pitch = m_frame->linesize[plane];
+        for (int y = 0; y < usedH; ++y) {
+            uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
+            for (int x = usedW; x < codedW; ++x)
+                std::memcpy(row + x * pixelBytes, row + (usedW - 1) * pixelBytes, pixelBytes);
+        }
+        for (int y = usedH; y < codedH; ++y)
+            std::memcpy(base + static_cast<std::ptrdiff_t>(y) * pitch, base + static_cast<std::ptrdiff_t>(usedH - 1) * pitch,
+                        static_cast<std::size_t>(codedW) * pixelBytes);
+    }
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
+{
+    if (!m_encoder || !m_frame) return VFW_E_WRONG_STATE;
+    BYTE* pBits = nullptr;
+    HRESULT hr = pSample->GetPointer(&pBits);
+    if (FAILED(hr)) return hr;
+    // A short frame would make the conversion read past the buffer.
+    if (static_cast<std::size_t>(pSample->GetActualDataLength()) < static_cast<std::size_t>(m_in.stride) * m_in.height)
+        return E_INVALIDARG;
+    hr = ConvertFrame(pBits);
+    if (FAILED(hr)) return hr;
+    m_frame->pts = m_frameIndex++;
+    m_bEncoderUsed = true;
+    int err = avcodec_send_frame(m_encoder.get(), m_frame.get());
+    if (err < 0) return HResultFromAv(err);
+    err = avcodec_receive_packet(m_encoder.get(), m_packet.get());
+    // The settings leave the encoder no delay; a frame held back would shift every later one.
+    if (err == AVERROR(EAGAIN)) return E_UNEXPECTED;
+    if (err < 0) return HResultFromAv(err);
+
+    IMediaSample* pOut = nullptr;
+    hr = InitializeOutputSample(pSample, &pOut);
+    if (SUCCEEDED(hr)) {
+        BYTE* p = nullptr;
+        hr = pOut->GetPointer(&p);
+        if (SUCCEEDED(hr) && m_packet->size > pOut->GetSize()) hr = VFW_E_BUFFER_OVERFLOW;
+        if (SUCCEEDED(hr)) {
+            std::memcpy(p, m_packet->data, static_cast<std::size_t>(m_packet->size));
+            hr = pOut->SetActualDataLength(m_packet->size);
+        }
+        if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint((m_packet->flags & AV_PKT_FLAG_KEY) != 0);
+        if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
+        pOut->Release();
+    }
+    av_packet_unref(m_packet.get());
+    if (FAILED(hr)) return hr;
+    if (avcodec_receive_packet(m_encoder.get(), m_packet.get()) == 0) {
+        av_packet_unref(m_packet.get());
+        return E_UNEXPECTED;  // two packets for one frame: the multiplexer counts frames
+    }
+    return hr;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The video compressor filter: uncompressed bottom-up RGB frames (32, 24, 5-6-5, 5-5-5 and
+// 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder.
+#include "platform/codecs/AvHandles.h"
+#include "platform/codecs/EncoderChoice.h"
+#include "platform/dshow/DeviceEnum.h"
+#include "platform/dshow/TransformFilter.h"
+
+#include <array>
+#include <vector>
+
+// {6F1C2A40-8B3D-4E5A-9C71-2D4E6F8A0B11}
+constexpr CLSID CLSID_VideoCompressorFilter {0x6F1C2A40, 0x8B3D, 0x4E5A, {0x9C, 0x71, 0x2D, 0x4E, 0x6F, 0x8A, 0x0B, 0x11}};
+
+struct VideoEncoderChoice {
+    const wchar_t* friendlyName;
+    const char* encoder;
+};
+// In the order the category lists them.
+extern const std::array<VideoEncoderChoice, 5> kVideoEncoderChoices;
+
+// The video compressor category's devices: the choices whose encoder is available.
+std::vector<DeviceEntry> ListVideoCompressors(const EncoderAvailable& available);
+
+// A new compressor filter over the named encoder (one reference).
+HRESULT CreateVideoCompressorFilter(const VideoEncoderChoice& choice, IBaseFilter** ppFilter);
+
+class CVideoCompressor final : public CTransformFilter {
+public:
+    explicit CVideoCompressor(const VideoEncoderChoice& choice);
+    ~CVideoCompressor() override;
+
+    HRESULT CheckInputType(const CMediaType* mtIn) override;
+    HRESULT CheckTransform(const CMediaType* mtIn, const CMediaType* mtOut) override;
+    HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
+    HRESULT DecideBufferSize(IMemAllocator* pAllocator, ALLOCATOR_PROPERTIES* pProp) override;
+    HRESULT SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) override;
+    HRESULT BreakConnect(PIN_DIRECTION direction) override;
+    HRESULT Receive(IMediaSample* pSample) override;
+    HRESULT StartStreaming() override;
+    HRESULT StopStreaming() override;
+
+    // The size the encoder codes: the input size, padded where the encoder's format needs it.
+    LONG CodedWidth() const { return m_codedWidth; }
+    LONG CodedHeight() const { return m_codedHeight; }
+
+private:
+    struct InputFormat {
+        LONG width = 0, height = 0;
+        DWORD stride = 0;
+        AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
+        std::array<uint32_t, 256> palette {};
+        REFERENCE_TIME avgTimePerFrame = 0;
+    };
+    static HRESULT ReadInputFormat(const CMediaType* mt, InputFormat* format);
+    HRESULT OpenEncoder();
+    HRESULT BuildOutputType(CMediaType* mt) const;
+    HRESULT ConvertFrame(const BYTE* pBits);
+
+    VideoEncoderChoice m_choice;
+    InputFormat m_in;
+    AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
+    LONG m_codedWidth = 0, m_codedHeight = 0;
+    int m_gopSize = 0;
+    AvCodecContextPtr m_encoder;
+    bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
+    SwsContextPtr m_sws;
+    AvFramePtr m_frame;
+    AvPacketPtr m_packet;
+    int64_t m_frameIndex = 0;
+};
