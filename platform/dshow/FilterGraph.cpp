@@ -5,6 +5,7 @@
 #include "platform/dshow/MediaType.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cwchar>
 #include <functional>
 #include <new>
@@ -101,6 +102,8 @@ HRESULT CFilterGraph::NonDelegatingQueryInterface(REFIID riid, void** ppv)
     if (riid == IID_IMediaControl) return GetInterface(static_cast<IMediaControl*>(this), ppv);
     if (riid == IID_IMediaFilter) return GetInterface(static_cast<IMediaFilter*>(this), ppv);
     if (riid == IID_IPersist) return GetInterface(static_cast<IPersist*>(this), ppv);
+    if (riid == IID_IMediaEventSink) return GetInterface(static_cast<IMediaEventSink*>(this), ppv);
+    if (riid == IID_IMediaEvent) return GetInterface(static_cast<IMediaEvent*>(this), ppv);
     return CUnknown::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -383,6 +386,48 @@ HRESULT CFilterGraph::GetSyncSource(IReferenceClock** pClock)
     if (!pClock) return E_POINTER;
     CAutoLock lock(&m_lock);
     return m_clock.CopyTo(pClock);
+}
+
+HRESULT CFilterGraph::Notify(long EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2)
+{
+    {
+        std::lock_guard lock(m_eventMutex);
+        m_events.push_back({EventCode, EventParam1, EventParam2});
+    }
+    m_eventCv.notify_all();
+    return S_OK;
+}
+
+HRESULT CFilterGraph::GetEvent(long* lEventCode, LONG_PTR* lParam1, LONG_PTR* lParam2, long msTimeout)
+{
+    if (!lEventCode || !lParam1 || !lParam2) return E_POINTER;
+    std::unique_lock lock(m_eventMutex);
+    auto ready = [&] { return !m_events.empty(); };
+    if (msTimeout < 0) m_eventCv.wait(lock, ready);
+    else if (!m_eventCv.wait_for(lock, std::chrono::milliseconds(msTimeout), ready)) return E_ABORT;
+    Event e = m_events.front();
+    m_events.pop_front();
+    *lEventCode = e.code;
+    *lParam1 = e.param1;
+    *lParam2 = e.param2;
+    return S_OK;
+}
+
+HRESULT CFilterGraph::WaitForCompletion(long msTimeout, long* pEvCode)
+{
+    if (!pEvCode) return E_POINTER;
+    *pEvCode = 0;
+    std::unique_lock lock(m_eventMutex);
+    auto isEnd = [](const Event& e) {
+        return e.code == EC_COMPLETE || e.code == EC_ERRORABORT || e.code == EC_USERABORT;
+    };
+    auto ready = [&] { return std::any_of(m_events.begin(), m_events.end(), isEnd); };
+    if (msTimeout < 0) m_eventCv.wait(lock, ready);
+    else if (!m_eventCv.wait_for(lock, std::chrono::milliseconds(msTimeout), ready)) return E_ABORT;
+    auto it = std::find_if(m_events.begin(), m_events.end(), isEnd);
+    *pEvCode = it->code;
+    m_events.erase(it);
+    return S_OK;
 }
 
 HRESULT CreateFilterGraph(IUnknown* pUnkOuter, REFIID riid, void** ppv)

@@ -1,0 +1,283 @@
+#include "platform/avi/AviFileMuxer.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/mem.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kHeaderCapture = 64 * 1024;
+constexpr int kIoBufferSize = 64 * 1024;
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+
+uint32_t Le32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using AvioWriteBuffer = const uint8_t*;
+#else
+using AvioWriteBuffer = uint8_t*;
+#endif
+
+int WriteThunk(void* opaque, AvioWriteBuffer buf, int size)
+{
+    return CAviFileMuxer::OnWrite(opaque, buf, size);
+}
+
+HRESULT HResultFromAvError(int err)
+{
+    if (err == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+    if (err == AVERROR(EINVAL)) return E_INVALIDARG;
+    return E_FAIL;
+}
+
+} // namespace
+
+CAviFileMuxer::~CAviFileMuxer()
+{
+    Free();
+}
+
+void CAviFileMuxer::Free()
+{
+    if (m_ctx) {
+        m_ctx->pb = nullptr;
+        avformat_free_context(m_ctx);
+        m_ctx = nullptr;
+    }
+    if (m_pb) {
+        av_freep(&m_pb->buffer);
+        avio_context_free(&m_pb);
+    }
+}
+
+int CAviFileMuxer::OnWrite(void* opaque, const uint8_t* buf, int size)
+{
+    auto* self = static_cast<CAviFileMuxer*>(opaque);
+    // Once a write failed nothing more reaches the file: the finish decides what stays.
+    if (FAILED(self->m_hrError)) return AVERROR(EIO);
+    if (self->m_pos < static_cast<int64_t>(kHeaderCapture)) {
+        std::size_t n = std::min<std::size_t>(size, kHeaderCapture - self->m_pos);
+        if (self->m_header.size() < self->m_pos + n) self->m_header.resize(self->m_pos + n);
+        std::memcpy(self->m_header.data() + self->m_pos, buf, n);
+    }
+    HRESULT hr = self->m_output->Write(buf, size);
+    if (FAILED(hr)) {
+        self->m_hrError = hr;
+        return AVERROR(EIO);
+    }
+    self->m_pos += size;
+    return size;
+}
+
+int64_t CAviFileMuxer::OnSeek(void* opaque, int64_t offset, int whence)
+{
+    auto* self = static_cast<CAviFileMuxer*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return -1;
+    if (FAILED(self->m_hrError)) return AVERROR(EIO);
+    LONGLONG pos = 0;
+    HRESULT hr = self->m_output->Seek(offset, whence, &pos);
+    if (FAILED(hr)) {
+        self->m_hrError = hr;
+        return AVERROR(EIO);
+    }
+    self->m_pos = pos;
+    return pos;
+}
+
+HRESULT CAviFileMuxer::Open(IFileWriterOutput* pOutput, const std::vector<AviStreamFormat>& streams)
+{
+    if (!pOutput) return E_POINTER;
+    if (streams.empty()) return VFW_E_NOT_CONNECTED;
+    m_output = ComPtr<IFileWriterOutput>(pOutput);
+
+    const AVOutputFormat* fmt = av_guess_format("avi", nullptr, nullptr);
+    if (!fmt) return E_FAIL;
+    int err = avformat_alloc_output_context2(&m_ctx, fmt, nullptr, nullptr);
+    if (err < 0 || !m_ctx) return HResultFromAvError(err);
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    if (!buffer) return E_OUTOFMEMORY;
+    m_pb = avio_alloc_context(buffer, kIoBufferSize, 1, this, nullptr, &WriteThunk, &CAviFileMuxer::OnSeek);
+    if (!m_pb) {
+        av_free(buffer);
+        return E_OUTOFMEMORY;
+    }
+    m_ctx->pb = m_pb;
+    m_ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+
+    for (const AviStreamFormat& f : streams) {
+        AVStream* st = avformat_new_stream(m_ctx, nullptr);
+        if (!st) return E_OUTOFMEMORY;
+        st->time_base = f.timeBase;
+        if (f.type == AVMEDIA_TYPE_VIDEO) st->avg_frame_rate = av_inv_q(f.timeBase);
+        err = f.FillCodecParameters(st->codecpar);
+        if (err < 0) return HResultFromAvError(err);
+        m_streams.push_back(Stream {f});
+    }
+    err = avformat_write_header(m_ctx, nullptr);
+    if (err < 0) return FAILED(m_hrError) ? m_hrError : HResultFromAvError(err);
+    avio_flush(m_pb);
+    if (FAILED(m_hrError)) return m_hrError;
+    m_layout = ParseAviHeader(m_header.data(), m_header.size());
+    m_goodEnd = avio_tell(m_pb);
+    return m_layout && m_layout->strh.size() == m_streams.size() ? S_OK : E_FAIL;
+}
+
+HRESULT CAviFileMuxer::Write(int stream, const BYTE* pData, LONG cb, bool bKey, const REFERENCE_TIME* pStart,
+                             const REFERENCE_TIME* pStop)
+{
+    if (!m_ctx || m_bFinished) return VFW_E_WRONG_STATE;
+    if (FAILED(m_hrError)) return m_hrError;
+    if (stream < 0 || stream >= static_cast<int>(m_streams.size())) return E_INVALIDARG;
+    if (cb <= 0) return S_OK;  // an empty sample holds nothing to store
+    Stream& s = m_streams[stream];
+    AVStream* st = m_ctx->streams[stream];
+
+    int64_t dts;
+    if (s.format.type == AVMEDIA_TYPE_VIDEO) {
+        dts = av_rescale_q(s.packets, s.format.timeBase, st->time_base);
+    } else if (s.format.pcm) {
+        dts = av_rescale_q(s.bytes / s.format.blockAlign, AVRational {1, s.format.sampleRate}, st->time_base);
+    } else if (pStart) {
+        dts = av_rescale_q(*pStart, AVRational {1, static_cast<int>(UNITS)}, st->time_base);
+    } else {
+        dts = s.lastDts + 1;
+    }
+    if (dts <= s.lastDts) dts = s.lastDts + 1;
+
+    AVPacket* pkt = av_packet_alloc();
+    if (!pkt) return E_OUTOFMEMORY;
+    pkt->data = const_cast<uint8_t*>(pData);
+    pkt->size = cb;
+    pkt->stream_index = stream;
+    pkt->pts = pkt->dts = dts;
+    if (s.format.type != AVMEDIA_TYPE_VIDEO || s.format.everyFrameKey || bKey) pkt->flags |= AV_PKT_FLAG_KEY;
+    int err = av_write_frame(m_ctx, pkt);
+    av_packet_free(&pkt);
+    if (err >= 0) avio_flush(m_pb);
+    if (FAILED(m_hrError)) return m_hrError;
+    if (err < 0 || m_pb->error < 0) {
+        m_hrError = err < 0 ? HResultFromAvError(err) : E_FAIL;
+        return m_hrError;
+    }
+    s.lastDts = dts;
+    ++s.packets;
+    s.bytes += cb;
+    if (pStop && s.format.type == AVMEDIA_TYPE_AUDIO) s.lastStop = std::max(s.lastStop, *pStop);
+    m_goodEnd = avio_tell(m_pb);
+    return S_OK;
+}
+
+HRESULT CAviFileMuxer::Patch32(int64_t offset, uint32_t value)
+{
+    uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                        static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    HRESULT hr = m_output->Seek(offset, SEEK_SET, nullptr);
+    if (SUCCEEDED(hr)) hr = m_output->Write(bytes, 4);
+    return hr;
+}
+
+HRESULT CAviFileMuxer::PatchHeader(int masterStream)
+{
+    if (!m_layout) return E_FAIL;
+    HRESULT hr = S_OK;
+    auto keep = [&](HRESULT h) { if (SUCCEEDED(hr) && FAILED(h)) hr = h; };
+    for (std::size_t i = 0; i < m_streams.size(); ++i)
+        if (m_streams[i].format.bitfields565) keep(Patch32(m_layout->strf[i], kBitmapInfoHeaderSize));
+
+    if (masterStream < 0 || masterStream >= static_cast<int>(m_streams.size())) return hr;
+    const Stream& master = m_streams[masterStream];
+    if (master.format.type != AVMEDIA_TYPE_AUDIO || master.bytes == 0) return hr;
+    // The sound's duration as num / den seconds.
+    int64_t num, den;
+    if (master.format.pcm) {
+        num = master.bytes / master.format.blockAlign;
+        den = master.format.sampleRate;
+    } else if (master.lastStop > 0) {
+        num = master.lastStop;
+        den = UNITS;
+    } else if (master.format.bitRate > 0) {
+        num = master.bytes * 8;
+        den = master.format.bitRate;
+    } else {
+        return hr;
+    }
+    for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        const Stream& v = m_streams[i];
+        if (v.format.type != AVMEDIA_TYPE_VIDEO || v.packets == 0 || num <= 0) continue;
+        // frames / rate == duration: rate = frames * den / num.
+        int rate = 0, scale = 0;
+        av_reduce(&rate, &scale, v.packets * den, num, INT32_MAX);
+        if (rate <= 0 || scale <= 0) continue;
+        keep(Patch32(m_layout->strh[i] + AviHeaderLayout::kStrhScale, static_cast<uint32_t>(scale)));
+        keep(Patch32(m_layout->strh[i] + AviHeaderLayout::kStrhRate, static_cast<uint32_t>(rate)));
+        if (m_layout->avih >= 0)
+            keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihMicroSecPerFrame,
+                         static_cast<uint32_t>(av_rescale(1000000, scale, rate))));
+        break;  // the main header describes the first video stream
+    }
+    return hr;
+}
+
+HRESULT CAviFileMuxer::FinishAfterFailure()
+{
+    if (!m_layout || m_goodEnd <= m_layout->movi || m_goodEnd > kFirstRiffLimit)
+        return m_output->Truncate(m_goodEnd);  // past the first RIFF: only the cut
+    HRESULT hr = m_output->Truncate(m_goodEnd);
+    auto keep = [&](HRESULT h) { if (SUCCEEDED(hr) && FAILED(h)) hr = h; };
+    // No index follows the chunks: readers scan 'movi'.
+    uint32_t flags = Le32(m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags);
+    flags &= ~(AviHeaderLayout::AVIF_HASINDEX | AviHeaderLayout::AVIF_MUSTUSEINDEX);
+    keep(Patch32(4, static_cast<uint32_t>(m_goodEnd - 8)));
+    keep(Patch32(m_layout->movi + 4, static_cast<uint32_t>(m_goodEnd - m_layout->movi - 8)));
+    keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihFlags, flags));
+    int64_t frames = 0;
+    for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        const Stream& s = m_streams[i];
+        uint32_t sampleSize = Le32(m_header.data() + m_layout->strh[i] + AviHeaderLayout::kStrhSampleSize);
+        int64_t length = sampleSize ? s.bytes / sampleSize : s.packets;
+        keep(Patch32(m_layout->strh[i] + AviHeaderLayout::kStrhLength, static_cast<uint32_t>(length)));
+        if (s.format.type == AVMEDIA_TYPE_VIDEO) frames = std::max(frames, s.packets);
+    }
+    keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihTotalFrames, static_cast<uint32_t>(frames)));
+    return hr;
+}
+
+HRESULT CAviFileMuxer::Finish(int masterStream)
+{
+    if (!m_output) return S_OK;
+    if (m_bFinished) return m_hrError;
+    m_bFinished = true;
+    HRESULT hr = m_hrError;
+    if (SUCCEEDED(hr) && m_ctx && m_layout) {
+        int err = av_write_trailer(m_ctx);
+        if (err >= 0) avio_flush(m_pb);
+        if (FAILED(m_hrError)) hr = m_hrError;
+        else if (err < 0 || m_pb->error < 0) hr = m_hrError = err < 0 ? HResultFromAvError(err) : E_FAIL;
+        if (SUCCEEDED(hr)) {
+            hr = PatchHeader(masterStream);
+        } else {
+            FinishAfterFailure();
+            PatchHeader(masterStream);
+        }
+    } else if (m_layout) {
+        // The header is on disk; keep the whole chunks after it.
+        HRESULT hrCut = FinishAfterFailure();
+        if (SUCCEEDED(hrCut)) PatchHeader(masterStream);
+        if (SUCCEEDED(hr)) hr = hrCut;
+    }
+    Free();
+    HRESULT hrEnd = m_output->EndOutput();
+    m_output.Reset();
+    return FAILED(hr) ? hr : hrEnd;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// One AVI file being written through libavformat's "avi" muxer into a file writer: the header
+// at open, one chunk per sample in arrival order, the index and counters at finish. After the
+// finish it corrects what the muxer cannot know: the standard 40-byte header of a bit-field
+// stream and, with a master sound stream, the video rate that makes the frames last as long as
+// the sound. A write failure stops all writing; the finish then cuts the file after the last
+// whole chunk and makes its header describe exactly that.
+#include "platform/avi/AviHeaderLayout.h"
+#include "platform/avi/AviStreamFormat.h"
+#include "platform/avi/FileWriter.h"
+#include "platform/com/ComPtr.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct AVFormatContext;
+struct AVIOContext;
+
+class CAviFileMuxer {
+public:
+    CAviFileMuxer() = default;
+    ~CAviFileMuxer();  // frees what is left; a file not finished keeps what was written
+    CAviFileMuxer(const CAviFileMuxer&) = delete;
+    CAviFileMuxer& operator=(const CAviFileMuxer&) = delete;
+
+    // Writes the header of the streams, in order; the output must be claimed (BeginOutput).
+    HRESULT Open(IFileWriterOutput* pOutput, const std::vector<AviStreamFormat>& streams);
+    // One sample. Video frames are numbered by arrival; sound is placed by its sample count
+    // (PCM) or its start time. Key frames: every uncompressed frame, else bKey.
+    HRESULT Write(int stream, const BYTE* pData, LONG cb, bool bKey, const REFERENCE_TIME* pStart,
+                  const REFERENCE_TIME* pStop);
+    // Finishes the file and ends the output. masterStream: a sound stream whose duration sets
+    // the video rate, or -1.
+    HRESULT Finish(int masterStream);
+
+    HRESULT Error() const { return m_hrError; }
+    static constexpr int64_t kFirstRiffLimit = 1024LL * 1024 * 1024;  // where the muxer starts OpenDML
+
+    // libavformat's I/O callbacks (opaque = this).
+    static int OnWrite(void* opaque, const uint8_t* buf, int size);
+    static int64_t OnSeek(void* opaque, int64_t offset, int whence);
+
+private:
+    struct Stream {
+        AviStreamFormat format;
+        int64_t packets = 0;       // whole chunks written
+        int64_t bytes = 0;
+        int64_t lastDts = -1;
+        REFERENCE_TIME lastStop = -1;  // sound: end of the last sample, when it had times
+    };
+    HRESULT Patch32(int64_t offset, uint32_t value);
+    HRESULT FinishAfterFailure();
+    HRESULT PatchHeader(int masterStream);
+    void Free();
+
+    ComPtr<IFileWriterOutput> m_output;
+    AVFormatContext* m_ctx = nullptr;
+    AVIOContext* m_pb = nullptr;
+    std::vector<Stream> m_streams;
+    std::vector<uint8_t> m_header;  // the first bytes of the file as written
+    std::optional<AviHeaderLayout> m_layout;
+    int64_t m_pos = 0;              // the output's position
+    int64_t m_goodEnd = 0;          // end of the last whole chunk
+    HRESULT m_hrError = S_OK;       // the first write failure
+    bool m_bFinished = false;
+};

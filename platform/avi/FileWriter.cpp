@@ -1,0 +1,232 @@
+#include "platform/avi/FileWriter.h"
+
+#include "platform/avi/AviClasses.h"
+
+#include "platform/com/TaskMemory.h"
+#include "platform/dshow/FactoryTemplate.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+HRESULT HResultFromErrno(int err)
+{
+    switch (err) {
+    case ENOENT: return HRESULT_FROM_WIN32(3);     // ERROR_PATH_NOT_FOUND
+    case ENOTDIR: return HRESULT_FROM_WIN32(3);
+    case EACCES:
+    case EPERM:
+    case EROFS: return HRESULT_FROM_WIN32(5);      // ERROR_ACCESS_DENIED
+    case ENOSPC: return HRESULT_FROM_WIN32(112);   // ERROR_DISK_FULL
+    case EFBIG: return HRESULT_FROM_WIN32(223);    // ERROR_FILE_TOO_LARGE
+    case EISDIR: return HRESULT_FROM_WIN32(267);   // ERROR_DIRECTORY
+    case ENOMEM: return E_OUTOFMEMORY;
+    default: return E_FAIL;
+    }
+}
+
+CFileWriterInputPin::CFileWriterInputPin(CFileWriter* pFilter, CCritSec* pLock, HRESULT* phr)
+    : CBaseInputPin(L"CFileWriterInputPin", pFilter, pLock, phr, L"in"), m_pWriter(pFilter)
+{
+}
+
+HRESULT CFileWriterInputPin::CheckMediaType(const CMediaType* pmt)
+{
+    return pmt->majortype == MEDIATYPE_Stream ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CFileWriterInputPin::Receive(IMediaSample* pSample)
+{
+    HRESULT hr = CBaseInputPin::Receive(pSample);
+    if (hr != S_OK) return hr;
+    BYTE* p = nullptr;
+    hr = pSample->GetPointer(&p);
+    if (FAILED(hr)) return hr;
+    REFERENCE_TIME start = 0, stop = 0;
+    if (SUCCEEDED(pSample->GetTime(&start, &stop))) {
+        hr = m_pWriter->Seek(start, SEEK_SET, nullptr);
+        if (FAILED(hr)) return hr;
+    }
+    hr = m_pWriter->Write(p, pSample->GetActualDataLength());
+    if (FAILED(hr)) {
+        m_bRunTimeError = true;
+        m_pWriter->NotifyError(hr);
+    }
+    return hr;
+}
+
+CFileWriter::CFileWriter(IUnknown* pUnk)
+    : CBaseFilter(L"CFileWriter", pUnk, &m_lock, CLSID_FileWriter), m_pin(this, &m_lock, nullptr)
+{
+}
+
+CFileWriter::~CFileWriter()
+{
+    CloseFile();
+}
+
+HRESULT CFileWriter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
+{
+    if (riid == IID_IFileSinkFilter) return GetInterface(static_cast<IFileSinkFilter*>(this), ppv);
+    if (riid == IID_IFileWriterOutput) return GetInterface(static_cast<IFileWriterOutput*>(this), ppv);
+    return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
+}
+
+void CFileWriter::NotifyError(HRESULT hr)
+{
+    IFilterGraph* pGraph = m_pGraph;
+    if (!pGraph) return;
+    IMediaEventSink* pSink = nullptr;
+    if (SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&pSink))) && pSink) {
+        pSink->Notify(EC_ERRORABORT, hr, 0);
+        pSink->Release();
+    }
+}
+
+HRESULT CFileWriter::Pause()
+{
+    CAutoLock lock(m_pLock);
+    if (m_State == State_Stopped) {
+        HRESULT hr = S_OK;
+        {
+            std::lock_guard fileLock(m_fileMutex);
+            if (m_fd >= 0) ::close(m_fd);  // an earlier run's file its writer never ended
+            m_fd = -1;
+            m_bClaimed = false;
+            if (m_strFileName.empty()) {
+                hr = E_UNEXPECTED;
+            } else {
+                std::string path = WideToUtf8(m_strFileName.c_str());
+                m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                if (m_fd < 0) hr = HResultFromErrno(errno);
+            }
+            m_hrOpen = hr;
+        }
+        if (FAILED(hr)) {
+            NotifyError(hr);
+            return hr;
+        }
+    }
+    return CBaseFilter::Pause();
+}
+
+HRESULT CFileWriter::Stop()
+{
+    CAutoLock lock(m_pLock);
+    HRESULT hr = CBaseFilter::Stop();
+    bool claimed;
+    {
+        std::lock_guard fileLock(m_fileMutex);
+        claimed = m_bClaimed;
+    }
+    // The multiplexer upstream stops after us and still finishes its file.
+    if (!claimed) {
+        HRESULT hrClose = CloseFile();
+        if (SUCCEEDED(hr)) hr = hrClose;
+    }
+    return hr;
+}
+
+HRESULT CFileWriter::CloseFile()
+{
+    std::lock_guard fileLock(m_fileMutex);
+    m_bClaimed = false;
+    if (m_fd < 0) return S_OK;
+    int rc = ::close(m_fd);
+    m_fd = -1;
+    m_hrOpen = E_UNEXPECTED;
+    return rc == 0 ? S_OK : HResultFromErrno(errno);
+}
+
+HRESULT CFileWriter::SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE*)
+{
+    if (!pszFileName) return E_POINTER;
+    if (!*pszFileName) return E_INVALIDARG;
+    std::lock_guard fileLock(m_fileMutex);
+    m_strFileName = pszFileName;
+    return S_OK;
+}
+
+HRESULT CFileWriter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt)
+{
+    if (!ppszFileName) return E_POINTER;
+    *ppszFileName = nullptr;
+    std::lock_guard fileLock(m_fileMutex);
+    if (pmt) {
+        CMediaType stream;
+        stream.SetType(&MEDIATYPE_Stream);
+        stream.SetSubtype(&MEDIASUBTYPE_Avi);
+        HRESULT hr = CopyMediaType(pmt, &stream);
+        if (FAILED(hr)) return hr;
+    }
+    if (m_strFileName.empty()) return E_FAIL;
+    std::size_t bytes = (m_strFileName.size() + 1) * sizeof(OLECHAR);
+    *ppszFileName = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+    if (!*ppszFileName) return E_OUTOFMEMORY;
+    std::wmemcpy(*ppszFileName, m_strFileName.c_str(), m_strFileName.size() + 1);
+    return S_OK;
+}
+
+HRESULT CFileWriter::BeginOutput()
+{
+    std::lock_guard fileLock(m_fileMutex);
+    if (m_fd < 0) return FAILED(m_hrOpen) ? m_hrOpen : E_UNEXPECTED;
+    m_bClaimed = true;
+    return S_OK;
+}
+
+HRESULT CFileWriter::Write(const BYTE* pData, LONG cb)
+{
+    if (cb < 0 || (!pData && cb > 0)) return E_INVALIDARG;
+    std::lock_guard fileLock(m_fileMutex);
+    if (m_fd < 0) return VFW_E_WRONG_STATE;
+    while (cb > 0) {
+        ssize_t n = ::write(m_fd, pData, static_cast<size_t>(cb));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return HResultFromErrno(errno);
+        }
+        if (n == 0) return HResultFromErrno(ENOSPC);
+        pData += n;
+        cb -= static_cast<LONG>(n);
+    }
+    return S_OK;
+}
+
+HRESULT CFileWriter::Seek(LONGLONG offset, int whence, LONGLONG* pPos)
+{
+    std::lock_guard fileLock(m_fileMutex);
+    if (m_fd < 0) return VFW_E_WRONG_STATE;
+    off_t pos = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    if (pos < 0) return HResultFromErrno(errno);
+    if (pPos) *pPos = pos;
+    return S_OK;
+}
+
+HRESULT CFileWriter::Truncate(LONGLONG size)
+{
+    std::lock_guard fileLock(m_fileMutex);
+    if (m_fd < 0) return VFW_E_WRONG_STATE;
+    return ::ftruncate(m_fd, static_cast<off_t>(size)) == 0 ? S_OK : HResultFromErrno(errno);
+}
+
+HRESULT CFileWriter::EndOutput()
+{
+    return CloseFile();
+}
+
+HRESULT CreateFileWriter(IUnknown* pUnkOuter, REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
+    auto* p = new (std::nothrow) CFileWriter(pUnkOuter);
+    if (!p) return E_OUTOFMEMORY;
+    p->NonDelegatingAddRef();
+    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
+    p->NonDelegatingRelease();
+    return hr;
+}
