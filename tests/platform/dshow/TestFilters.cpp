@@ -92,6 +92,14 @@ HRESULT CTestSinkPin::Receive(IMediaSample* pSample)
     return S_OK;
 }
 
+HRESULT CTestSinkPin::EndOfStream()
+{
+    std::lock_guard lock(m_pSink->m_mutex);
+    m_pSink->m_endsOfStream.push_back(m_pSink->m_samples.size());
+    m_pSink->m_cv.notify_all();
+    return S_OK;
+}
+
 CTestSink::CTestSink() : CBaseFilter(L"CTestSink", nullptr, &m_lock, CLSID_TestSink), m_pin(this, &m_lock, nullptr)
 {
     NonDelegatingAddRef();  // the test's own reference
@@ -127,6 +135,12 @@ std::vector<ReceivedSample> CTestSink::Samples()
 {
     std::lock_guard lock(m_mutex);
     return m_samples;
+}
+
+std::vector<std::size_t> CTestSink::EndsOfStream()
+{
+    std::lock_guard lock(m_mutex);
+    return m_endsOfStream;
 }
 
 bool CTestSink::WaitFor(std::size_t n, int timeoutMs)

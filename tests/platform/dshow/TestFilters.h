@@ -46,6 +46,7 @@ public:
     HRESULT CheckMediaType(const CMediaType* pmt) override;
     HRESULT GetMediaType(int iPosition, CMediaType* pmt) override;
     HRESULT Receive(IMediaSample* pSample) override;
+    HRESULT EndOfStream() override;
 
 private:
     CTestSink* m_pSink;
@@ -68,6 +69,8 @@ public:
     // Received samples; WaitFor blocks until there are n or the timeout passes.
     std::vector<ReceivedSample> Samples();
     bool WaitFor(std::size_t n, int timeoutMs = 10000);
+    // End-of-stream calls, each noted with the number of samples received before it.
+    std::vector<std::size_t> EndsOfStream();
     // Every Stop and Pause call on the filter, in order, as 'S' / 'P', shared with other sinks.
     std::string* m_pEventLog = nullptr;
     char m_cName = '?';
@@ -80,6 +83,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<ReceivedSample> m_samples;
+    std::vector<std::size_t> m_endsOfStream;
 };
 
 }  // namespace dshowtest
