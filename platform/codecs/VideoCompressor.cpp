@@ -134,6 +134,7 @@ HRESULT CVideoCompressor::ReadInputFormat(const CMediaType* mt, InputFormat* for
     in.width = bih.biWidth;
     in.height = bih.biHeight;
     in.stride = static_cast<DWORD>((bih.biWidth * bih.biBitCount + 31) / 32 * 4);
+    in.bytesPerPixel = bih.biBitCount / 8;
     in.avgTimePerFrame = vih->AvgTimePerFrame;
     if (format) *format = in;
     return S_OK;
@@ -198,7 +199,7 @@ HRESULT CVideoCompressor::OpenEncoder()
     AvDictionary opts;
     std::string name = m_choice.encoder;
     if (name == "msvideo1") {
-        ctx->keyint_min = m_gopSize;  // Video 1 counts its key-frame distance from this
+        ctx->keyint_min = std::max(1, m_gopSize - 1);  // Video 1 codes a key frame once more than this have passed
     } else if (name == "mjpeg" || name == "mpeg4") {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
         ctx->global_quality = FF_QP2LAMBDA * 3;
@@ -314,7 +315,7 @@ HRESULT CVideoCompressor::StartStreaming()
             if (ours != OutputType()) return VFW_E_TYPE_NOT_ACCEPTED;
         }
     }
-    m_sws.reset(sws_getContext(m_in.width, m_in.height, m_in.pixelFormat, m_in.width, m_in.height, m_encoderFormat,
+    m_sws.reset(sws_getContext(m_codedWidth, m_codedHeight, m_in.pixelFormat, m_codedWidth, m_codedHeight, m_encoderFormat,
                                SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
     if (!m_sws) return E_FAIL;
     m_frame.reset(av_frame_alloc());
@@ -334,6 +335,7 @@ HRESULT CVideoCompressor::StopStreaming()
     m_sws.reset();
     m_frame.reset();
     m_packet.reset();
+    m_padded = {};
     return S_OK;
 }
 
@@ -344,33 +346,31 @@ HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits)
     // Bottom-up rows: start at the last row and step backwards.
     const uint8_t* src[4] = {pBits + static_cast<std::size_t>(m_in.height - 1) * m_in.stride, nullptr, nullptr, nullptr};
     int srcStride[4] = {-static_cast<int>(m_in.stride), 0, 0, 0};
+    if (m_codedWidth != m_in.width || m_codedHeight != m_in.height) {
+        // Padding repeats the last column and row, in the input's own format and before the
+        // conversion: swscale's 4:2:0 output of odd sizes is poor at the edges, and an edge copy
+        // compresses to nothing visible.
+        const std::size_t pixel = m_in.bytesPerPixel;
+        const std::size_t used = static_cast<std::size_t>(m_in.width) * pixel;
+        const std::size_t pitch = static_cast<std::size_t>(m_codedWidth) * pixel;
+        m_padded.resize(pitch * static_cast<std::size_t>(m_codedHeight));
+        for (LONG y = 0; y < m_codedHeight; ++y) {
+            uint8_t* row = m_padded.data() + static_cast<std::size_t>(y) * pitch;
+            if (y >= m_in.height) {
+                std::memcpy(row, row - pitch, pitch);
+                continue;
+            }
+            std::memcpy(row, pBits + static_cast<std::size_t>(m_in.height - 1 - y) * m_in.stride, used);
+            for (std::size_t x = used; x < pitch; x += pixel) std::memcpy(row + x, row + used - pixel, pixel);
+        }
+        src[0] = m_padded.data();
+        srcStride[0] = static_cast<int>(pitch);
+    }
     if (m_in.pixelFormat == AV_PIX_FMT_PAL8) {
         src[1] = reinterpret_cast<const uint8_t*>(m_in.palette.data());
         srcStride[1] = 4;
     }
-    sws_scale(m_sws.get(), src, srcStride, 0, m_in.height, m_frame->data, m_frame->linesize);
-
-    // Padding repeats the last column and row, so the added edge compresses to nothing visible.
-    if (m_codedWidth == m_in.width && m_codedHeight == m_in.height) return S_OK;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(m_encoderFormat);
-    bool planar = (desc->flags & AV_PIX_FMT_FLAG_PLANAR) != 0;
-    int pixelBytes = planar ? 1 : av_get_bits_per_pixel(desc) / 8;
-    int planes = planar ? 3 : 1;
-    for (int plane = 0; plane < planes; ++plane) {
-        int sx = plane ? desc->log2_chroma_w : 0, sy = plane ? desc->log2_chroma_h : 0;
-        int usedW = -((-m_in.width) >> sx), usedH = -((-m_in.height) >> sy);
-        int codedW = -((-m_codedWidth) >> sx), codedH = -((-m_codedHeight) >> sy);
-        uint8_t* base = m_frame->data[plane];
-        int pitch = m_frame->linesize[plane];
-        for (int y = 0; y < usedH; ++y) {
-            uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
-            for (int x = usedW; x < codedW; ++x)
-                std::memcpy(row + x * pixelBytes, row + (usedW - 1) * pixelBytes, pixelBytes);
-        }
-        for (int y = usedH; y < codedH; ++y)
-            std::memcpy(base + static_cast<std::ptrdiff_t>(y) * pitch, base + static_cast<std::ptrdiff_t>(usedH - 1) * pitch,
-                        static_cast<std::size_t>(codedW) * pixelBytes);
-    }
+    sws_scale(m_sws.get(), src, srcStride, 0, m_codedHeight, m_frame->data, m_frame->linesize);
     return S_OK;
 }
 

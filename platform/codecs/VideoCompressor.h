@@ -48,6 +48,7 @@ private:
     struct InputFormat {
         LONG width = 0, height = 0;
         DWORD stride = 0;
+        unsigned bytesPerPixel = 0;
         AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
         std::array<uint32_t, 256> palette {};
         REFERENCE_TIME avgTimePerFrame = 0;
@@ -65,6 +66,7 @@ private:
     AvCodecContextPtr m_encoder;
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
     SwsContextPtr m_sws;
+    std::vector<uint8_t> m_padded;  // the input with its edge repeated, top row first
     AvFramePtr m_frame;
     AvPacketPtr m_packet;
     int64_t m_frameIndex = 0;
