@@ -156,6 +156,23 @@ uint32_t Le32At(const std::vector<uint8_t>& b, std::size_t o)
     return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24;
 }
 
+std::vector<StoredPacket> ReadPackets(const std::string& file, int mediaType)
+{
+    std::vector<StoredPacket> out;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, file.c_str(), nullptr, nullptr) < 0) return out;
+    int index = av_find_best_stream(fmt, static_cast<AVMediaType>(mediaType), -1, -1, nullptr, 0);
+    AVPacket* pkt = av_packet_alloc();
+    while (index >= 0 && av_read_frame(fmt, pkt) >= 0) {
+        if (pkt->stream_index == index)
+            out.push_back({std::vector<uint8_t>(pkt->data, pkt->data + pkt->size), (pkt->flags & AV_PKT_FLAG_KEY) != 0});
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&fmt);
+    return out;
+}
+
 DecodedVideo DecodeVideo(const std::string& file, int bytesPerPixel)
 {
     DecodedVideo out;

@@ -47,6 +47,13 @@ double StreamEnd(const std::string& file, const char* kind);
 std::vector<uint8_t> ReadBytes(const std::string& file);
 uint32_t Le32At(const std::vector<uint8_t>& bytes, std::size_t offset);
 
+struct StoredPacket {
+    std::vector<uint8_t> data;
+    bool key = false;
+};
+// The packets of the first stream of a type, as the demuxer reads them.
+std::vector<StoredPacket> ReadPackets(const std::string& file, int mediaType);
+
 struct DecodedVideo {
     int width = 0, height = 0;
     std::string pixelFormat;

@@ -55,14 +55,14 @@ HRESULT CScriptedStream::FillBuffer(IMediaSample* pSample)
     REFERENCE_TIME start, stop;
     if (m_nRate > 0) {
         start = m_samples * UNITS / m_nRate;
-        m_samples += used / m_nBlockAlign;
+        m_samples += m_nSamplesPerPacket > 0 ? m_nSamplesPerPacket : used / m_nBlockAlign;
         stop = m_samples * UNITS / m_nRate;
     } else {
         start = m_i * m_rtFrame;
         stop = start + m_rtFrame;
     }
     pSample->SetTime(&start, &stop);
-    pSample->SetSyncPoint(TRUE);
+    pSample->SetSyncPoint(m_isSyncPoint(m_i) ? TRUE : FALSE);
     ++m_i;
     return S_OK;
 }

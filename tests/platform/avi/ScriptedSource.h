@@ -19,9 +19,16 @@ public:
     // Samples are timed start = i * duration (or sound: by the samples so far when perSample > 0).
     CScriptedStream(CScriptedSource* pParent, LPCWSTR pName, const CMediaType& mt, LONG cbBuffer, int count,
                     FillFunction fill);
-    // Sound timing: samples per second and bytes per sample frame (the contract's time stamps).
-    void SetSoundTiming(int rate, int blockAlign) { m_nRate = rate; m_nBlockAlign = blockAlign; }
+    // Sound timing by the samples so far (the contract's time stamps): PCM counts bytes per
+    // sample frame, compressed sound a fixed number of samples per packet.
+    void SetSoundTiming(int rate, int blockAlign, int samplesPerPacket = 0)
+    {
+        m_nRate = rate;
+        m_nBlockAlign = blockAlign;
+        m_nSamplesPerPacket = samplesPerPacket;
+    }
     REFERENCE_TIME m_rtFrame = UNITS / 15;
+    std::function<bool(int i)> m_isSyncPoint = [](int) { return true; };
 
     std::vector<HRESULT> Results();
 
@@ -40,7 +47,7 @@ private:
     FillFunction m_fill;
     int m_i = 0;
     LONGLONG m_samples = 0;
-    int m_nRate = 0, m_nBlockAlign = 0;
+    int m_nRate = 0, m_nBlockAlign = 0, m_nSamplesPerPacket = 0;
     std::mutex m_mutex;
     std::vector<HRESULT> m_results;
 };
