@@ -31,7 +31,7 @@ protected:
             return platform::IDOK;
         });
         CFakeOravane::Log().Clear();
-        m_options.m_strOutputPath = m_dir.Path() + "/";
+        m_options.m_strOutputPath = m_dir.path().string() + "/";
         m_options.m_bRecordSound = 0;
         m_options.m_bVideoCompress = 0;
         m_options.m_bAudioCompress = 0;
@@ -135,11 +135,14 @@ TEST_F(CaptureGraphTest, SilentUncompressedGraphHoldsSourceMultiplexerAndWriterO
     EXPECT_TRUE(graph.BuildCaptureGraph());  // already built: nothing more is added
     EXPECT_EQ(Filters(graph).size(), 3u);
 
+    // Running picks the graph's default clock, as no clock was set.
     ComPtr<IMediaFilter> pMediaFilter;
     ASSERT_EQ(graph.GetFilterGraph()->QueryInterface(IID_IMediaFilter, pMediaFilter.ReleaseAndGetVoidAddressOf()), S_OK);
+    graph.Run(m_dir.file("silent.avi"));
     ComPtr<IReferenceClock> pClock;
     pMediaFilter->GetSyncSource(pClock.ReleaseAndGetAddressOf());
     EXPECT_TRUE(pClock) << "a silent graph keeps its reference clock";
+    pClock.Reset();
 
     ComPtr<IConfigAviMux> pConfig;
     ASSERT_EQ(graph.GetMultiplexer()->QueryInterface(IID_IConfigAviMux, pConfig.ReleaseAndGetVoidAddressOf()), S_OK);
@@ -150,10 +153,12 @@ TEST_F(CaptureGraphTest, SilentUncompressedGraphHoldsSourceMultiplexerAndWriterO
     pConfig->GetOutputCompatibilityIndex(&bOldIndex);
     EXPECT_TRUE(bOldIndex);
 
-    const auto calls = CFakeOravane::Log().Calls();
+    auto calls = CFakeOravane::Log().Calls();
+    calls.resize(std::min<std::size_t>(calls.size(), 4));
     const std::vector<std::string> expected {"SetCaptureRect(10,20,74,68)", "SetDrawCursor(0)", "SetCaptureMode(4660,1)",
                                              "SetMaxFrameRate(15)"};
     EXPECT_EQ(calls, expected);
+    EXPECT_TRUE(graph.Stop());
 }
 
 TEST_F(CaptureGraphTest, SoundGraphSwitchesOnTheChosenLineMastersOnSoundAndRunsWithoutClock)
@@ -190,9 +195,11 @@ TEST_F(CaptureGraphTest, SoundGraphSwitchesOnTheChosenLineMastersOnSoundAndRunsW
 
     ComPtr<IMediaFilter> pMediaFilter;
     graph.GetFilterGraph()->QueryInterface(IID_IMediaFilter, pMediaFilter.ReleaseAndGetVoidAddressOf());
+    graph.Run(m_dir.file("sound.avi"));
     ComPtr<IReferenceClock> pClock;
     pMediaFilter->GetSyncSource(pClock.ReleaseAndGetAddressOf());
-    EXPECT_FALSE(pClock);
+    EXPECT_FALSE(pClock) << "the graph runs without a clock";
+    EXPECT_TRUE(graph.Stop());
 }
 
 TEST_F(CaptureGraphTest, SoundFormatArithmetic)
@@ -234,7 +241,7 @@ TEST_F(CaptureGraphTest, StopWhilePausedClearsThePauseFirstAndEveryStartBuildsAN
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(graph.StartBuild());
         IBaseFilter* pSource = graph.GetVideoSource();
-        const std::string file = m_dir.Path() + "/rec_" + std::to_string(round) + ".avi";
+        const std::string file = m_dir.path().string() + "/rec_" + std::to_string(round) + ".avi";
         graph.Run(file);
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         graph.Pause();
@@ -262,7 +269,7 @@ TEST_F(CaptureGraphTest, StopWhilePausedClearsThePauseFirstAndEveryStartBuildsAN
 TEST(UpdateAviFrameRate, PatchesTheVideoRateOnlyInAFileThatHoldsIt)
 {
     TempDir dir;
-    const std::string file = dir.Path() + "/f.avi";
+    const std::string file = dir.path().string() + "/f.avi";
     const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc=size=32x24:rate=15 -frames:v 5 -c:v rawvideo "
                                 "-pix_fmt bgr24 '" + file + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -281,8 +288,8 @@ TEST(UpdateAviFrameRate, PatchesTheVideoRateOnlyInAFileThatHoldsIt)
     EXPECT_TRUE(UpdateAviFrameRate(file, 0.4));
     EXPECT_EQ(readAt(132), 1) << "a zero rate would leave the file unplayable";
 
-    EXPECT_FALSE(UpdateAviFrameRate(dir.Path() + "/missing.avi", 12.7));
-    const std::string shortFile = dir.Path() + "/short.avi";
+    EXPECT_FALSE(UpdateAviFrameRate(dir.path().string() + "/missing.avi", 12.7));
+    const std::string shortFile = dir.path().string() + "/short.avi";
     WriteFile(shortFile, "RIFF");
     EXPECT_FALSE(UpdateAviFrameRate(shortFile, 12.7));
     EXPECT_EQ(ReadFile(shortFile), "RIFF");

@@ -1,5 +1,6 @@
 #include "GraphDoubles.h"
 
+#include "platform/com/ComPtr.h"
 #include "platform/com/ObjectCreation.h"
 #include "platform/dshow/MediaGraphClasses.h"
 

@@ -166,8 +166,9 @@ public:
     // The sound devices made by binding, in order (referenced).
     std::vector<CFakeSoundDevice*> BoundSoundDevices() const;
 
-private:
     struct State;
+
+private:
     std::shared_ptr<State> m_state;
 };
 

@@ -169,7 +169,7 @@ protected:
     options::CVideoOptions Options(const RecordingCase& c)
     {
         options::CVideoOptions o;
-        o.m_strOutputPath = m_dir.Path() + "/";
+        o.m_strOutputPath = m_dir.path().string() + "/";
         o.m_bRecordSound = c.bSound;
         o.m_strSoundDevice = FirstSoundDevice();
         o.m_strInputSource = m_pulse.SineDescription();
@@ -206,7 +206,7 @@ protected:
     // Mean absolute error of the still half of frame n against the painted blocks.
     double StillHalfError(const std::string& file, int n)
     {
-        const std::string raw = m_dir.Path() + "/frame.rgb";
+        const std::string raw = m_dir.path().string() + "/frame.rgb";
         int status = 0;
         const std::string out = Run("ffmpeg -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(n) +
                                     ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + raw + "'", &status);
@@ -250,7 +250,7 @@ TEST_P(Recording, WritesAValidFileThatHoldsTheScreenAndKeepsPictureAndSoundToget
 
     for (int round = 0; round < (c.bSound ? 1 : 2); ++round) {
         SCOPED_TRACE(round);
-        const std::string file = m_dir.Path() + "/rec_" + std::to_string(round) + ".avi";
+        const std::string file = m_dir.path().string() + "/rec_" + std::to_string(round) + ".avi";
         const double dRunning = Record(graph, file);
         EXPECT_TRUE(m_messages.empty()) << m_messages.front();
 

@@ -2,6 +2,7 @@
 #include "GraphDoubles.h"
 #include "capture/DeviceLookup.h"
 #include "options/DeviceLists.h"
+#include "platform/com/ComPtr.h"
 #include "platform/com/ObjectCreation.h"
 #include "platform/ui/ComboBox.h"
 #include "platform/ui/ListBox.h"
