@@ -112,6 +112,7 @@ HRESULT CAviFileMuxer::Open(IFileWriterOutput* pOutput, const std::vector<AviStr
         av_free(buffer);
         return E_OUTOFMEMORY;
     }
+    m_pb->direct = 1;  // a frame reaches the writer in one piece, not in buffer-sized ones
     m_ctx->pb = m_pb;
     m_ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
 
@@ -275,6 +276,8 @@ HRESULT CAviFileMuxer::Finish(int masterStream)
         HRESULT hrCut = FinishAfterFailure();
         if (SUCCEEDED(hrCut)) PatchHeader(masterStream);
         if (SUCCEEDED(hr)) hr = hrCut;
+    } else {
+        m_output->Truncate(0);  // not even the header was written whole
     }
     Free();
     HRESULT hrEnd = m_output->EndOutput();

@@ -319,6 +319,41 @@ TEST_F(AviWriteTest, WriteFailureAbortsTheRecordingAndLeavesAReadableFile)
     EXPECT_EQ(Le32At(bytes, 140), static_cast<uint32_t>(ok)) << "strh dwLength";
 }
 
+TEST_F(AviWriteTest, AFileThatCannotHoldItsHeaderFailsTheRunAndStaysEmpty)
+{
+    std::string file = m_dir.file("tiny.avi");
+    std::string report = m_dir.file("report.txt");
+    pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit {1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        HRESULT hrRun = S_OK;
+        long code = 0;
+        {
+            CRecordingGraph g;
+            CMediaType mt = VideoType(32, 16, 8, UNITS / 15);
+            g.Source()->Add(L"Video", mt, static_cast<LONG>(mt.GetSampleSize()), 5, VideoFill(16, 8, 32));
+            if (FAILED(g.Build(Wide(file)))) _exit(2);
+            g.RunToEnd(&hrRun, 1000);
+            LONG_PTR p1 = 0, p2 = 0;
+            if (FAILED(g.m_events->GetEvent(&code, &p1, &p2, 1000))) code = 0;
+        }
+        std::ofstream(report) << hrRun << ' ' << code << '\n';
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    HRESULT hrRun = S_OK;
+    long code = 0;
+    std::ifstream(report) >> hrRun >> code;
+    EXPECT_TRUE(FAILED(hrRun));
+    EXPECT_EQ(code, EC_ERRORABORT);
+    EXPECT_EQ(std::filesystem::file_size(file), 0u) << "no half header left behind";
+}
+
 TEST_F(AviWriteTest, MuxMakesInputPinsAsTheyAreConnected)
 {
     CRecordingGraph g;
