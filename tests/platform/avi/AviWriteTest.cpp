@@ -354,6 +354,39 @@ TEST_F(AviWriteTest, AFileThatCannotHoldItsHeaderFailsTheRunAndStaysEmpty)
     EXPECT_EQ(std::filesystem::file_size(file), 0u) << "no half header left behind";
 }
 
+// Past 1 GiB the muxer goes on in OpenDML 'AVIX' parts, seeking back through the writer for
+// its indexes.
+TEST_F(AviWriteTest, FilesPastOneGibibyteGoOnInOpenDmlParts)
+{
+    constexpr int W = 1280, H = 720, N = 300;  // 3.5 MiB a frame, 1.03 GiB in all
+    std::string file = m_dir.file("large.avi");
+    CRecordingGraph g;
+    CMediaType mt = VideoType(32, W, H, UNITS / 15);
+    g.Source()->Add(L"Video", mt, static_cast<LONG>(mt.GetSampleSize()), N, [](int i, BYTE* p, LONG cb) -> LONG {
+        std::memset(p, i, cb);
+        return cb;
+    });
+    ASSERT_EQ(g.Build(Wide(file)), S_OK);
+    ASSERT_EQ(g.RunToEnd(nullptr, 120000), EC_COMPLETE);
+    EXPECT_GT(std::filesystem::file_size(file), 1024ull * 1024 * 1024);
+    std::string out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                 "stream=nb_read_packets,width,height -of default=nw=1 '" + file + "'");
+    EXPECT_NE(out.find("nb_read_packets=" + std::to_string(N)), std::string::npos) << out;
+    EXPECT_NE(out.find("width=1280"), std::string::npos) << out;
+    // The second part starts right after the first.
+    std::ifstream in(file, std::ios::binary);
+    char head[12];
+    in.read(head, 12);
+    uint32_t first = 0;
+    std::memcpy(&first, head + 4, 4);
+    in.seekg(8 + static_cast<std::streamoff>(first));
+    char next[12] = {};
+    in.read(next, 12);
+    EXPECT_EQ(std::string(next, 4), "RIFF");
+    EXPECT_EQ(std::string(next + 8, 4), "AVIX");
+    std::filesystem::remove(file);
+}
+
 TEST_F(AviWriteTest, MuxMakesInputPinsAsTheyAreConnected)
 {
     CRecordingGraph g;
