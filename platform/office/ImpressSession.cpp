@@ -1,11 +1,13 @@
 #include "platform/office/ImpressSession.h"
 
+#include <com/sun/star/animations/AnimationNodeType.hpp>
 #include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
 #include <com/sun/star/animations/XTimeContainer.hpp>
 #include <com/sun/star/animations/XAnimationNode.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -105,6 +107,55 @@ long PageNumber(const Reference<css::drawing::XDrawPages>& pages,
             return i + 1;
     }
     return 0;
+}
+
+std::vector<Reference<css::animations::XAnimationNode>> Children(
+    const Reference<css::animations::XAnimationNode>& node)
+{
+    std::vector<Reference<css::animations::XAnimationNode>> children;
+    Reference<css::container::XEnumerationAccess> access(node, UNO_QUERY);
+    if (!access.is())
+        return children;
+    auto e = access->createEnumeration();
+    while (e->hasMoreElements()) {
+        Reference<css::animations::XAnimationNode> child(e->nextElement(), UNO_QUERY);
+        if (child.is())
+            children.push_back(child);
+    }
+    return children;
+}
+
+// Takes the sounds of effects (audio nodes, wherever they sit in the timing tree) out.
+void RemoveAudioNodes(const Reference<css::animations::XAnimationNode>& node)
+{
+    Reference<css::animations::XTimeContainer> container(node, UNO_QUERY);
+    for (auto& child : Children(node)) {
+        if (child->getType() == css::animations::AnimationNodeType::AUDIO && container.is())
+            container->removeChild(child);
+        else
+            RemoveAudioNodes(child);
+    }
+}
+
+// Narration off: LibreOffice keeps no narration switch, so nothing of a slide may sound - the
+// transition's sound, the effects' sounds, and media, which plays on its own in a show (muted
+// rather than removed, so a video still shows).
+void RemoveSounds(const Reference<css::drawing::XDrawPage>& page)
+{
+    Reference<css::beans::XPropertySet> pageProps(page, UNO_QUERY);
+    OUString sound;
+    // A "stop the previous sound" (a boolean) plays nothing: left as it is.
+    if (pageProps.is() && (pageProps->getPropertyValue("Sound") >>= sound) && !sound.isEmpty())
+        pageProps->setPropertyValue("Sound", Any(OUString()));
+    Reference<css::animations::XAnimationNodeSupplier> supplier(page, UNO_QUERY);
+    if (supplier.is() && supplier->getAnimationNode().is())
+        RemoveAudioNodes(supplier->getAnimationNode());
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<css::beans::XPropertySet> shape(page->getByIndex(i), UNO_QUERY);
+        if (shape.is() && shape->getPropertySetInfo()->hasPropertyByName("MediaURL")
+            && shape->getPropertySetInfo()->hasPropertyByName("Mute"))
+            shape->setPropertyValue("Mute", Any(true));
+    }
 }
 
 std::string Lower(std::string s)
@@ -330,20 +381,79 @@ HRESULT CImpressSession::SetVisible(bool visible)
     }
 }
 
-void CImpressSession::ApplyUiHidden()
+bool CImpressSession::BarsHidden() const
 {
-    bool hide = false;
     for (auto& [name, value] : m_commandBars)
-        hide = hide || value == 3;
-    for (auto& [id, document] : m_documents) {
-        // HideCurrentUI lives on the layout manager and is never written into the profile.
-        Reference<css::beans::XPropertySet> frameProps(document.frame, UNO_QUERY);
-        if (!frameProps.is())
-            continue;
-        Reference<css::beans::XPropertySet> layout(frameProps->getPropertyValue("LayoutManager"),
-                                                   UNO_QUERY);
-        if (layout.is())
-            layout->setPropertyValue("HideCurrentUI", Any(hide));
+        if (value == 3)
+            return true;
+    return false;
+}
+
+void CImpressSession::ApplyUiHidden(long id, bool hide)
+{
+    std::lock_guard ui(m_uiMutex);
+    Reference<css::frame::XFrame> frame;
+    bool hidden = false, before = false;
+    {
+        std::lock_guard lock(m_logMutex);
+        Document* document = Find(id);
+        if (!document)
+            return;
+        frame = document->frame;
+        hidden = document->uiHidden;
+        before = document->uiHiddenBefore;
+    }
+    if (hide == hidden)
+        return;
+    try {
+        // HideCurrentUI lives on the layout manager and is never written into the profile
+        // (hideElement would be).
+        Reference<css::beans::XPropertySet> frameProps(frame, UNO_QUERY);
+        Reference<css::beans::XPropertySet> layout(
+            frameProps.is() ? frameProps->getPropertyValue("LayoutManager") : Any(), UNO_QUERY);
+        if (!layout.is())
+            return;
+        if (hide)
+            layout->getPropertyValue("HideCurrentUI") >>= before;
+        layout->setPropertyValue("HideCurrentUI", Any(hide ? true : before));
+    } catch (const Exception&) {
+        // A window that went away has nothing left to restore.
+        hide = false;
+    }
+    std::lock_guard lock(m_logMutex);
+    if (Document* document = Find(id)) {
+        document->uiHidden = hide;
+        document->uiHiddenBefore = before;
+    }
+}
+
+void CImpressSession::WakeResolver()
+{
+    {
+        std::lock_guard lock(m_logMutex);
+        m_bWake = true;
+    }
+    m_changed.notify_one();
+}
+
+void CImpressSession::RestoreEndedShows()
+{
+    std::vector<std::pair<long, Reference<css::presentation::XSlideShowController>>> shows;
+    {
+        std::lock_guard lock(m_logMutex);
+        // A show still being started has no controller yet: not ended.
+        for (auto& [id, document] : m_documents)
+            if (document.uiHidden && document.controller.is())
+                shows.emplace_back(id, document.controller);
+    }
+    for (auto& [id, controller] : shows) {
+        bool running = false;
+        try {
+            running = controller.is() && controller->isRunning();
+        } catch (const Exception&) {
+        }
+        if (!running)
+            ApplyUiHidden(id, false);
     }
 }
 
@@ -364,12 +474,25 @@ HRESULT CImpressSession::SetCommandBar(const std::string& name, long value)
     if (it == m_commandBars.end())
         return E_INVALIDARG;
     it->second = value;
-    try {
-        ApplyUiHidden();
-        return S_OK;
-    } catch (const Exception&) {
-        return E_FAIL;
+    HRESULT hr = S_OK;
+    for (long id : m_order) {
+        bool running = IsShowRunning(id);
+        bool wasHidden = false;
+        {
+            std::lock_guard lock(m_logMutex);
+            wasHidden = Find(id)->uiHidden;
+        }
+        if (running && BarsHidden() && !wasHidden) {
+            // A running show does not take the room the bars leave: it keeps its place and the
+            // bars' pixels stay. Started again in the bare window, at the slide it showed.
+            if (FAILED(Restart(id)))
+                hr = E_FAIL;
+        } else {
+            ApplyUiHidden(id, BarsHidden() && running);
+        }
     }
+    WakeResolver();
+    return hr;
 }
 
 CImpressSession::Document* CImpressSession::Find(long document)
@@ -520,6 +643,7 @@ HRESULT CImpressSession::Close(long id)
         hr = E_FAIL;
     }
     {
+        std::lock_guard ui(m_uiMutex);
         std::lock_guard lock(m_logMutex);
         m_documents.erase(id);
     }
@@ -609,15 +733,41 @@ void CImpressSession::SetupRun(Document& document, const ShowPlan& plan)
             for (auto& node : nodes)
                 root->removeChild(node);
         }
-        if (plan.removeSounds) {
-            Reference<css::beans::XPropertySet> pageProps(page, UNO_QUERY);
-            if (pageProps.is())
-                pageProps->setPropertyValue("Sound", Any(OUString()));
-        }
+        if (plan.removeSounds)
+            RemoveSounds(page);
     }
 }
 
-HRESULT CImpressSession::Run(long id)
+HRESULT CImpressSession::Restart(long id)
+{
+    auto controller = Controller(id);
+    sal_Int32 index = 0;
+    try {
+        index = controller.is() ? controller->getCurrentSlideIndex() : 0;
+    } catch (const Exception&) {
+    }
+    HRESULT hr = Run(id, true);
+    if (FAILED(hr) || index <= 0)
+        return hr;
+    controller = Controller(id);
+    if (!controller.is())
+        return E_FAIL;
+    {
+        std::lock_guard lock(m_logMutex);
+        if (Document* document = Find(id))
+            ++document->ownCalls;
+    }
+    OwnCall own(*this, id);
+    try {
+        controller->gotoSlideIndex(index);
+        LogShownSlide(id, std::chrono::steady_clock::now());
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CImpressSession::Run(long id, bool continuing)
 {
     Document* document = Find(id);
     if (!document)
@@ -632,7 +782,8 @@ HRESULT CImpressSession::Run(long id)
         // A show never starts in a hidden window; a window show brings its window up.
         if (document->frame.is())
             document->frame->getContainerWindow()->setVisible(true);
-        ApplyUiHidden();
+        // Before the start, so that the show is laid out in the whole window.
+        ApplyUiHidden(id, BarsHidden());
         Reference<css::presentation::XPresentationSupplier> supplier(document->component,
                                                                      UNO_QUERY_THROW);
         Reference<css::presentation::XPresentation2> show(supplier->getPresentation(),
@@ -645,14 +796,18 @@ HRESULT CImpressSession::Run(long id)
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         Reference<css::presentation::XSlideShowController> controller;
         while (!(controller = show->getController()).is()) {
-            if (std::chrono::steady_clock::now() >= end)
+            if (std::chrono::steady_clock::now() >= end) {
+                ApplyUiHidden(id, false);
                 return E_FAIL;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         {
             std::lock_guard lock(m_logMutex);
             document->controller = controller;
-            document->lastPosition = 0;
+            // A restart goes on with the log: the slide it shows again is no change.
+            if (!continuing)
+                document->lastPosition = 0;
             ++document->ownCalls;
         }
         OwnCall own(*this, id);
@@ -660,8 +815,10 @@ HRESULT CImpressSession::Run(long id)
         controller->addSlideShowListener(document->listener);
         // The first slide is on screen before the listener hears of it.
         LogShownSlide(id, std::chrono::steady_clock::now());
+        WakeResolver();  // it watches for the end of a show with hidden bars
         return S_OK;
     } catch (const Exception&) {
+        ApplyUiHidden(id, false);
         return E_FAIL;
     }
 }
@@ -756,11 +913,27 @@ void CImpressSession::EndOwnCall(long id)
 
 void CImpressSession::ResolveSlideChanges()
 {
+    constexpr auto kShowEndPoll = std::chrono::milliseconds(200);
     std::unique_lock lock(m_logMutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_bStopping || !m_pending.empty(); });
+        auto ready = [this] { return m_bStopping || m_bWake || !m_pending.empty(); };
+        bool watching = std::any_of(m_documents.begin(), m_documents.end(),
+                                    [](const auto& entry) { return entry.second.uiHidden; });
+        // No notice comes from the office when a show ends: while one runs with the bars
+        // hidden, look now and then.
+        if (watching)
+            m_changed.wait_for(lock, kShowEndPoll, ready);
+        else
+            m_changed.wait(lock, ready);
         if (m_bStopping)
             return;
+        m_bWake = false;
+        if (m_pending.empty()) {
+            lock.unlock();
+            RestoreEndedShows();
+            lock.lock();
+            continue;
+        }
         auto [id, time] = m_pending.front();
         m_pending.erase(m_pending.begin());
         lock.unlock();

@@ -32,6 +32,7 @@ public:
     CImpressSession& operator=(const CImpressSession&) = delete;
 
     pid_t Pid() const { return m_process.Pid(); }
+    const std::string& Profile() const { return m_process.Profile(); }
     bool IsAlive();
     css::uno::Reference<css::uno::XComponentContext> Context() const { return m_context; }
     css::uno::Reference<css::frame::XDesktop2> Desktop() const { return m_desktop; }
@@ -49,7 +50,7 @@ public:
     // Settings; false when the presentation is not open.
     bool GetSettings(long document, ShowSettings* settings);
     HRESULT SetSettings(long document, const ShowSettings& settings);
-    HRESULT Run(long document);
+    HRESULT Run(long document, bool continuing = false);
     bool IsShowRunning(long document);
     // Navigation (0 = first, 1 = previous, 2 = next, 3 = last).
     HRESULT Navigate(long document, int step);
@@ -86,12 +87,24 @@ private:
         // Position of this run's last entry (0 before it has one): a change always moves the
         // show, so an entry for the same position again is a late echo of one already logged.
         long lastPosition = 0;
+        // The window's toolbars and menus are hidden for the running show; what the layout
+        // manager held before, to put back when the show ends.
+        bool uiHidden = false;
+        bool uiHiddenBefore = false;
     };
 
     CImpressSession() = default;
     bool Connect(std::string* error);
     bool IsPresentationFile(const rtl::OUString& url);
-    void ApplyUiHidden();
+    bool BarsHidden() const;
+    // Hides the window's bars (hide: its show runs and the command bars ask for it) or puts
+    // back what the layout manager held before. Takes m_uiMutex.
+    void ApplyUiHidden(long document, bool hide);
+    // Resolver thread: puts the bars back for shows that ended on their own (Escape, the end).
+    void RestoreEndedShows();
+    void WakeResolver();
+    // Runs the show again at the slide it shows, without a new log entry.
+    HRESULT Restart(long document);
     void ApplyCaption();
     Document* Find(long document);
     css::uno::Reference<css::presentation::XSlideShowController> Controller(long document);
@@ -110,12 +123,16 @@ private:
     std::string m_strCaption;
     bool m_bVisible = false;
     std::map<std::string, long> m_commandBars {{"Web", 0}, {"Menu Bar (Slide Show)", 0}};
+    // Serialises the hiding and restoring of the bars (caller's thread and resolver thread) and
+    // keeps a document from being erased meanwhile. Taken before m_logMutex, never after it.
+    std::mutex m_uiMutex;
     // Guards the documents' slide-change logs, which the listener fills from the office's thread.
     std::mutex m_logMutex;
     std::map<long, Document> m_documents;
     std::condition_variable m_changed;
     std::vector<std::pair<long, std::chrono::steady_clock::time_point>> m_pending;
     bool m_bStopping = false;
+    bool m_bWake = false;  // look at the shows again
     std::thread m_resolver;
     std::vector<long> m_order;
     long m_nNextId = 1;

@@ -26,6 +26,8 @@ public:
     // 81 asks for a restart: the office does that after setting up a new profile.
     int ExitCode() const { return m_nExitCode; }
     const std::string& PipeName() const { return m_strPipe; }
+    // The profile folder in use (empty before the first start).
+    const std::string& Profile() const { return m_strProfile; }
 
 private:
     bool LockProfileSlot(std::string* error);

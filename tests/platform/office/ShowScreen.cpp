@@ -1,0 +1,84 @@
+#include "platform/office/ShowScreen.h"
+
+#include "platform/x11/WindowFunctions.h"
+
+#include <algorithm>
+#include <thread>
+
+// Last: Xlib's macros (None, Bool) would break the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace officetest {
+
+double MsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d < -12 || d > 12)
+            return false;
+    }
+    return true;
+}
+
+namespace {
+// Reads a screen rectangle with a plain XGetImage of the root window.
+bool ReadScreen(int x, int y, int w, int h, std::vector<std::uint32_t>* pixels)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y,
+                              static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                              ZPixmap);
+    if (image) {
+        pixels->resize(static_cast<size_t>(w) * h);
+        for (int row = 0; row < h; ++row)
+            for (int col = 0; col < w; ++col)
+                (*pixels)[static_cast<size_t>(row) * w + col]
+                    = static_cast<std::uint32_t>(XGetPixel(image, col, row)) & 0xFFFFFF;
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return image != nullptr;
+}
+}  // namespace
+
+std::uint32_t ScreenPixel(int x, int y)
+{
+    std::vector<std::uint32_t> pixel;
+    return ReadScreen(x, y, 1, 1, &pixel) ? pixel[0] : 0xFFFFFFFF;
+}
+
+std::uint32_t WindowImage::AtFraction(double fx, double fy) const
+{
+    int x = static_cast<int>(fx * Width()), y = static_cast<int>(fy * Height());
+    return At(std::min(std::max(x, 0), Width() - 1), std::min(std::max(y, 0), Height() - 1));
+}
+
+bool CaptureWindow(HWND window, WindowImage* image)
+{
+    if (!platform::GetWindowRect(window, &image->rect) || image->Width() <= 0
+        || image->Height() <= 0)
+        return false;
+    return ReadScreen(image->rect.left, image->rect.top, image->Width(), image->Height(),
+                      &image->pixels);
+}
+
+}  // namespace officetest

@@ -1,0 +1,40 @@
+#pragma once
+// Test support for the office tests: waiting for what another process does, and reading what a
+// window shows on the screen of the private X server (through a connection of our own).
+#include "platform/base/WinGdiTypes.h"
+#include "platform/base/WinTypes.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace officetest {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start);
+bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+
+// Colours come back exactly on a 24-bit screen, but allow for a renderer's rounding.
+bool Near(std::uint32_t a, std::uint32_t b);
+
+// The screen's colour at (x, y), as 0xRRGGBB; 0xFFFFFFFF when it cannot be read.
+std::uint32_t ScreenPixel(int x, int y);
+
+// What a window shows: its rectangle on the screen and those pixels, row by row, as 0xRRGGBB.
+struct WindowImage {
+    RECT rect {};
+    std::vector<std::uint32_t> pixels;
+    int Width() const { return rect.right - rect.left; }
+    int Height() const { return rect.bottom - rect.top; }
+    // (x, y) relative to the window.
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * Width() + x]; }
+    // The pixel at the window's fractions (fx, fy) of its width and height.
+    std::uint32_t AtFraction(double fx, double fy) const;
+};
+
+// False when the window has no rectangle or the screen cannot be read.
+bool CaptureWindow(HWND window, WindowImage* image);
+
+}  // namespace officetest
