@@ -416,11 +416,10 @@ HRESULT CSoundCompressor::DeliverPackets()
         if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return S_OK;
         if (err < 0) return HResultFromAv(err);
         int64_t duration = m_packet->duration > 0 ? m_packet->duration : m_frameSamples;
-        // The encoder's start-up delay carries none of the input: the times count input samples,
-        // so the stream ends where the input ended.
-        int64_t delay = m_encoder->initial_padding;
-        REFERENCE_TIME start = std::max<int64_t>(0, m_samplesOut - delay) * UNITS / m_in.nSamplesPerSec;
-        REFERENCE_TIME stop = std::max<int64_t>(0, m_samplesOut + duration - delay) * UNITS / m_in.nSamplesPerSec;
+        // Each packet's place in the coded stream, the encoder's start-up delay included: that is
+        // where it plays from the file, and the times must rise strictly for the multiplexer.
+        REFERENCE_TIME start = m_samplesOut * UNITS / m_in.nSamplesPerSec;
+        REFERENCE_TIME stop = (m_samplesOut + duration) * UNITS / m_in.nSamplesPerSec;
         m_samplesOut += duration;
         HRESULT hr = DeliverOutput(m_packet->data, m_packet->size, start, stop, true);
         av_packet_unref(m_packet.get());

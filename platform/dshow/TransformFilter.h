@@ -103,5 +103,5 @@ protected:
     CTransformInputPin* m_pInput = nullptr;
     CTransformOutputPin* m_pOutput = nullptr;
     std::atomic<bool> m_bStopping {false};
-    bool m_bEOSDelivered = false;  // end of stream already drained and passed on
+    std::atomic<bool> m_bEOSDelivered {false};  // end of stream already drained and passed on
 };

@@ -183,6 +183,8 @@ INSTANTIATE_TEST_SUITE_P(AllEncodersAndDepths, VideoCompression, ::testing::Valu
     {"libx264", 15, 37, 21, H264, 2, 23}, {"libx264", 8, 37, 21, H264, 2, 23},
     {"ffv1", 32, 64, 48, FFV1, 1, 99}, {"ffv1", 24, 37, 21, FFV1, 1, 99}, {"ffv1", 16, 37, 21, FFV1, 1, 99},
     {"ffv1", 15, 37, 21, FFV1, 1, 99}, {"ffv1", 8, 37, 21, FFV1, 1, 99},
+    // A capture-sized frame: the threaded encoders cut it into slices.
+    {"libx264", 32, 640, 480, H264, 2, 30}, {"ffv1", 32, 640, 480, FFV1, 1, 99},
 }), [](const auto& info) {
     return std::string(info.param.encoder) + "_" + std::to_string(info.param.bits) + "bit_" +
            std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
