@@ -1,7 +1,13 @@
-// Frames per second and CPU cost of CScreenGrabber for one case, printed as the benchmark's line:
-// capture <W>x<H> <path><bits> cursor=<0|1> fps=<n> cpu_ms=<n> x_ms=<n> ffmpeg_fps=<n>
-//   ratio=<ours/ffmpeg> memcpy_fps=<n>
-// Usage: bench_capture <W>x<H> <dd|gdi> <32|24|16> <0|1> <seconds> <X server pid> <ffmpeg fps>
+// One measurement of one capture case, for scripts/bench.sh, which runs it in rounds beside
+// ffmpeg's x11grab and prints the benchmark's lines from the medians.
+//   bench_capture grab <W>x<H> <dd|gdi|xshm> <32|24|16> <0|1> <seconds> <X server pid>
+//     fps=<n> cpu_ms=<n> x_ms=<n>: frames per wall-clock second of the grab loop (set-up and
+//     ten warm-up frames not counted), our CPU and the X server's CPU per frame. "xshm" is the
+//     bare XShmGetImage loop of the same rectangle (32 bits, no cursor): the bound of any
+//     grabber that asks the server for one image per frame.
+//   bench_capture memcpy <W>x<H> <32|24|16>
+//     memcpy_fps=<n>: one frame copied from memory that is not in the caches.
+#include "bench/XShmReference.h"
 #include "filter/ScreenGrabber.h"
 
 #include <algorithm>
@@ -11,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -64,24 +71,72 @@ double ColdMemcpyFps(std::size_t frameBytes)
     return frames / seconds;
 }
 
+// Runs grab for the given time after ten warm-up calls and prints the figures; false when a
+// grab fails.
+bool Measure(const std::function<bool()>& grab, double seconds, long xpid)
+{
+    for (int i = 0; i < 10; ++i)
+        if (!grab())
+            return false;
+    double cpu0 = ProcessCpuMs(), x0 = OtherCpuMs(xpid);
+    auto start = std::chrono::steady_clock::now();
+    long frames = 0;
+    double elapsed = 0;
+    do {
+        if (!grab())
+            return false;
+        ++frames;
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    } while (elapsed < seconds);
+    double cpuMs = (ProcessCpuMs() - cpu0) / frames;
+    double xMs = (OtherCpuMs(xpid) - x0) / frames;
+    std::printf("fps=%.1f cpu_ms=%.3f x_ms=%.3f\n", frames / elapsed, cpuMs, xMs);
+    return true;
+}
+
+int Usage(const char* self)
+{
+    std::fprintf(stderr,
+                 "usage: %s grab <W>x<H> <dd|gdi|xshm> <bits> <cursor> <seconds> <xpid>\n"
+                 "       %s memcpy <W>x<H> <bits>\n",
+                 self, self);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 8) {
-        std::fprintf(stderr, "usage: %s <W>x<H> <dd|gdi> <bits> <cursor> <seconds> <xpid> <ffmpeg fps>\n", argv[0]);
-        return 2;
-    }
+    if (argc < 4)
+        return Usage(argv[0]);
     int width = 0, height = 0;
-    if (std::sscanf(argv[1], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
-        return 2;
-    bool directDraw = std::strcmp(argv[2], "dd") == 0;
-    int bits = std::atoi(argv[3]);
-    BOOL cursor = std::atoi(argv[4]) != 0;
-    double seconds = std::atof(argv[5]);
-    long xpid = std::atol(argv[6]);
-    double ffmpegFps = std::atof(argv[7]);
+    if (std::sscanf(argv[2], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
+        return Usage(argv[0]);
+    std::string mode = argv[1];
+    if (mode == "memcpy") {
+        int bits = std::atoi(argv[3]);
+        std::printf("memcpy_fps=%.0f\n",
+                    ColdMemcpyFps(DibStride(width, static_cast<WORD>(bits)) * static_cast<std::size_t>(height)));
+        return 0;
+    }
+    if (mode != "grab" || argc != 8)
+        return Usage(argv[0]);
+    std::string path = argv[3];
+    int bits = std::atoi(argv[4]);
+    BOOL cursor = std::atoi(argv[5]) != 0;
+    double seconds = std::atof(argv[6]);
+    long xpid = std::atol(argv[7]);
 
+    if (path == "xshm") {
+        CXShmReference reference;
+        if (!reference.Open(width, height)) {
+            std::fprintf(stderr, "bench_capture: no shared-memory grab on this display\n");
+            return 1;
+        }
+        return Measure([&reference] { return reference.Grab(); }, seconds, xpid) ? 0 : 1;
+    }
+
+    bool directDraw = path == "dd";
     CScreenGrabber grabber;
     grabber.SetCaptureRect({0, 0, width, height});
     grabber.SetDrawCursor(cursor);
@@ -91,7 +146,7 @@ int main(int argc, char** argv)
         grabber.SetOutputMasks(0xF800, 0x07E0, 0x001F);
     if (directDraw != static_cast<bool>(grabber.IsDirectDrawUsable())) {
         std::fprintf(stderr, "bench_capture: the %s path is not usable for %d bits on this screen\n",
-                     argv[2], bits);
+                     path.c_str(), bits);
         return 1;
     }
     BOOL ready = directDraw ? grabber.SetUpDirectDraw(bits) : grabber.SetUpGDI(bits);
@@ -103,28 +158,13 @@ int main(int argc, char** argv)
                              static_cast<DWORD>(bits == 16 ? BI_BITFIELDS : BI_RGB),
                              DibStride(width, static_cast<WORD>(bits)) * static_cast<DWORD>(height),
                              0, 0, 0, 0};
+    // One buffer for the whole run, as a sample's memory is: no page faults in the loop.
     std::vector<BYTE> frame(header.biSizeImage);
-    for (int i = 0; i < 10; ++i)
+    bool ok = Measure([&] {
         grabber.Capture(frame.data(), &header);
-
-    double cpu0 = ProcessCpuMs(), x0 = OtherCpuMs(xpid);
-    auto start = std::chrono::steady_clock::now();
-    long frames = 0;
-    double elapsed = 0;
-    do {
-        grabber.Capture(frame.data(), &header);
-        ++frames;
-        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    } while (elapsed < seconds);
-    double cpuMs = (ProcessCpuMs() - cpu0) / frames;
-    double xMs = (OtherCpuMs(xpid) - x0) / frames;
-    double fps = frames / elapsed;
+        return true;
+    }, seconds, xpid);
     grabber.ReleaseGDI();
     grabber.ReleaseDirectDraw();
-
-    double memcpyFps = ColdMemcpyFps(header.biSizeImage);
-    std::printf("capture %dx%d %s%d cursor=%d fps=%.1f cpu_ms=%.3f x_ms=%.3f ffmpeg_fps=%.1f ratio=%.2f memcpy_fps=%.0f\n",
-                width, height, directDraw ? "dd" : "gdi", bits, cursor ? 1 : 0, fps, cpuMs, xMs,
-                ffmpegFps, ffmpegFps > 0 ? fps / ffmpegFps : 0.0, memcpyFps);
-    return 0;
+    return ok ? 0 : 1;
 }

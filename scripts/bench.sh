@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Benchmarks that print figures. `scripts/bench.sh capture`: CScreenGrabber against ffmpeg's
 # x11grab on a private Xvfb (1920x1080x24) whose content changes 30 times a second.
-# VANTOREL_BUILD_DIR picks the build folder (default build/); BENCH_SECONDS the time per run.
+# VANTOREL_BUILD_DIR picks the build folder (default build/); BENCH_SECONDS the time per run,
+# BENCH_ROUNDS the runs per case (the figures are medians); BENCH_CPU the processor that the X
+# server and every grabber run on (default 0; "any" leaves them to the scheduler).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 build=${VANTOREL_BUILD_DIR:-build}
-seconds=${BENCH_SECONDS:-3}
+seconds=${BENCH_SECONDS:-1}
+rounds=${BENCH_ROUNDS:-3}
+cpu=${BENCH_CPU:-0}
+
+# median: the middle one of the numbers on standard input.
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)]; else print 0 }'
+}
 
 bench_capture() {
     if [[ ! -f "$build/build.ninja" ]]; then
@@ -20,21 +29,65 @@ bench_capture() {
     "$build/bench/bench_screen_animator" &
     BENCH_ANIMATOR_PID=$!
     trap 'kill "$BENCH_ANIMATOR_PID" 2>/dev/null || true; wait "$BENCH_ANIMATOR_PID" 2>/dev/null || true; stop_private_xvfb' EXIT
+    # A grab is a round trip to the server: with both on one processor neither waits for the
+    # other's to wake, and every grabber gets the same placement. The animator goes elsewhere.
+    local pin=()
+    if [[ $cpu != any ]]; then
+        pin=(taskset -c "$cpu")
+        taskset -pc "$cpu" "$VANTOREL_XVFB_PID" >/dev/null
+        if (($(nproc) > 1)); then
+            taskset -pc "$(((cpu + 1) % $(nproc)))" "$BENCH_ANIMATOR_PID" >/dev/null
+        fi
+    fi
     sleep 0.5
+    echo "# $rounds rounds of ${seconds}s per case, ours and ffmpeg taking turns, processor $cpu;$(uptime)" >&2
 
-    # ffmpeg_fps <size> <pix_fmt> <draw_mouse>: frames grabbed per wall-clock second, uncapped.
+    # ffmpeg_fps <size> <pix_fmt> <draw_mouse>: uncapped x11grab of the rectangle at the origin;
+    # its final frame count over the wall-clock span of the frames it grabbed (its timestamps
+    # are the grab times), so its start-up is left out as ours is.
     ffmpeg_fps() {
-        local out frames rtime
-        out=$(ffmpeg -hide_banner -nostdin -nostats -loglevel info -benchmark \
+        local out
+        out=$("${pin[@]}" ffmpeg -hide_banner -nostdin -nostats -loglevel error -progress pipe:1 \
             -f x11grab -framerate 100000 -draw_mouse "$3" -video_size "$1" -i "$DISPLAY+0,0" \
-            -t "$seconds" -pix_fmt "$2" -f null - 2>&1) || { echo 0; return; }
-        frames=$(grep -o 'frame= *[0-9]*' <<<"$out" | tail -n 1 | tr -dc '0-9')
-        rtime=$(grep -o 'rtime=[0-9.]*' <<<"$out" | tail -n 1 | cut -d= -f2)
-        awk -v f="${frames:-0}" -v t="${rtime:-0}" 'BEGIN { printf "%.1f", (t > 0 ? f / t : 0) }'
+            -t "$seconds" -pix_fmt "$2" -f null - 2>/dev/null) || { echo 0; return; }
+        awk -F= '$1 == "frame" { f = $2 } $1 == "out_time_us" { t = $2 }
+                 END { printf "%.1f\n", (t > 0 ? f * 1e6 / t : 0) }' <<<"$out"
     }
 
-    local size path bits cursor pixfmt reference
+    # ours <size> <dd|gdi|xshm> <bits> <cursor>: "fps cpu_ms x_ms" of one run.
+    ours() {
+        "${pin[@]}" "$build/bench/bench_capture" grab "$1" "$2" "$3" "$4" "$seconds" "$VANTOREL_XVFB_PID" |
+            sed 's/[a-z_]*=//g'
+    }
+
+    # run_case <size> <path> <bits> <cursor> <pix_fmt>: one line of figures, from the run with
+    # the median frame rate on each side. The two sides take turns, in alternating order, so
+    # that a change of load on the machine falls on both alike.
+    run_case() {
+        local r theirs=() mine=() chosen reference memcpy_fps
+        for ((r = 0; r < rounds; ++r)); do
+            if ((r % 2 == 0)); then
+                mine+=("$(ours "$1" "$2" "$3" "$4")")
+                theirs+=("$(ffmpeg_fps "$1" "$5" "$4")")
+            else
+                theirs+=("$(ffmpeg_fps "$1" "$5" "$4")")
+                mine+=("$(ours "$1" "$2" "$3" "$4")")
+            fi
+        done
+        reference=$(printf '%s\n' "${theirs[@]}" | median)
+        chosen=$(printf '%s\n' "${mine[@]}" | sort -g -k1,1 | sed -n "$(((${#mine[@]} + 1) / 2))p")
+        memcpy_fps=$("$build/bench/bench_capture" memcpy "$1" "$3" | cut -d= -f2)
+        read -r fps cpu_ms x_ms <<<"$chosen"
+        awk -v size="$1" -v path="$2$3" -v cursor="$4" -v fps="${fps:-0}" -v cpu="${cpu_ms:-0}" \
+            -v x="${x_ms:-0}" -v ff="$reference" -v mem="$memcpy_fps" 'BEGIN {
+                printf "capture %s %s cursor=%d fps=%.1f cpu_ms=%.3f x_ms=%.3f ffmpeg_fps=%.1f ratio=%.2f memcpy_fps=%.0f\n",
+                    size, path, cursor, fps, cpu, x, ff, (ff > 0 ? fps / ff : 0), mem }'
+    }
+
+    local size path bits cursor pixfmt
     for size in 704x576 1280x720 1920x1080; do
+        # The bound: one bare shared-memory grab per frame, no conversion, no copy.
+        run_case "$size" xshm 32 0 bgr0
         for cursor in 0 1; do
             for path in dd32 gdi32 gdi24 gdi16; do
                 bits=${path//[a-z]/}
@@ -43,9 +96,7 @@ bench_capture() {
                     24) pixfmt=bgr24 ;;
                     16) pixfmt=rgb565le ;;
                 esac
-                reference=$(ffmpeg_fps "$size" "$pixfmt" "$cursor")
-                "$build/bench/bench_capture" "$size" "${path//[0-9]/}" "$bits" "$cursor" "$seconds" \
-                    "$VANTOREL_XVFB_PID" "$reference"
+                run_case "$size" "${path//[0-9]/}" "$bits" "$cursor" "$pixfmt"
             done
         done
     done
