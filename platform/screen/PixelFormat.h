@@ -50,8 +50,9 @@ bool IsSupportedLayout(const PixelLayout& layout);
 Rgb DecodePixel(const PixelLayout& layout, const std::uint8_t* pixel);
 void EncodePixel(const PixelLayout& layout, Rgb colour, std::uint8_t* pixel);
 
-// Copies rows of frame memory as they are, with streaming stores where the CPU has them (no
-// read of the target lines first); the copies are visible to other threads after the call.
+// Copies rows of frame memory as they are; a large frame with streaming stores where the CPU
+// has them (no read of the target lines first). The copies are visible to other threads after
+// the call.
 void CopyRows(const std::uint8_t* src, std::ptrdiff_t srcStride, std::uint8_t* dst,
               std::ptrdiff_t dstStride, std::size_t rowBytes, int rows);
 
@@ -75,6 +76,8 @@ private:
     using RowFunction = void (*)(const std::uint8_t* src, std::uint8_t* dst, int width,
                                  const Tables& tables);
     RowFunction m_pRow = nullptr;
+    // The same writer with streaming stores, for frames too large to stay in the caches.
+    RowFunction m_pRowStream = nullptr;
     Tables m_tables {};
 };
 

@@ -72,8 +72,8 @@ TEST(PixelConversion, ScreenWordsConvertByTheDocumentedRuleAtEveryWidth)
     for (const TargetCase& t : Targets()) {
         CPixelConverter converter(Screen32(), t.layout);
         ASSERT_TRUE(converter.IsValid()) << t.name;
-        // Widths around the four-pixel blocks of the 24-bit writer.
-        for (int width = 1; width <= 13; ++width) {
+        // Widths around the blocks of the word-wise and vector writers (4, 8 and 16 pixels).
+        for (int width = 1; width <= 40; ++width) {
             auto src = RandomBytes(4 * width, width);
             std::vector<std::uint8_t> dst(t.layout.bitsPerPixel / 8 * width + 8, 0xEE);
             converter.Convert(src.data(), 0, dst.data(), 0, width, 1);
@@ -81,6 +81,31 @@ TEST(PixelConversion, ScreenWordsConvertByTheDocumentedRuleAtEveryWidth)
             std::vector<std::uint8_t> written(dst.begin(), dst.begin() + expected.size());
             EXPECT_EQ(written, expected) << t.name << " width " << width;
             EXPECT_EQ(dst[expected.size()], 0xEE) << t.name << " wrote past the row, width " << width;
+        }
+    }
+}
+
+TEST(PixelConversion, LargeFramesAreWrittenByTheSameRuleAtAnyAlignment)
+{
+    // Big enough that the writers stream their stores; an odd width leaves a scalar tail and a
+    // row start at any byte offset a scalar head.
+    const int width = 2003, height = 1100;
+    auto src = RandomBytes(4u * width * height, 5);
+    for (const TargetCase& t : Targets()) {
+        CPixelConverter converter(Screen32(), t.layout);
+        int bytes = t.layout.bitsPerPixel / 8;
+        std::ptrdiff_t stride = bytes * width + 5;
+        for (std::size_t offset : {0u, 1u, 2u}) {
+            std::vector<std::uint8_t> dst(offset + stride * height, 0xEE);
+            converter.Convert(src.data(), 4 * width, dst.data() + offset, stride, width, height);
+            for (int y : {0, 1, height / 2, height - 1}) {
+                std::vector<std::uint8_t> row(src.begin() + 4 * width * y, src.begin() + 4 * width * (y + 1));
+                auto expected = Expected(row, width, t.layout);
+                const std::uint8_t* written = dst.data() + offset + y * stride;
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), written))
+                    << t.name << " offset " << offset << " row " << y;
+                EXPECT_EQ(written[expected.size()], 0xEE) << t.name << " wrote past row " << y;
+            }
         }
     }
 }
@@ -175,6 +200,22 @@ TEST(PixelConversion, RefusesLayoutsItCannotWrite)
     std::uint8_t byte = 0x5A;
     invalid.Convert(&byte, 0, &byte, 0, 1, 1);
     EXPECT_EQ(byte, 0x5A);
+}
+
+TEST(PixelConversion, CopyRowsCopiesLargeFramesBottomUp)
+{
+    // A frame past the streaming size, at an unaligned target.
+    const std::size_t rowBytes = 7683, stride = 7696;
+    const int rows = 900;
+    auto src = RandomBytes(stride * rows, 13);
+    std::vector<std::uint8_t> dst(stride * rows + 1, 0xEE);
+    CopyRows(src.data(), stride, dst.data() + 1 + (rows - 1) * stride, -static_cast<std::ptrdiff_t>(stride),
+             rowBytes, rows);
+    for (int y : {0, 1, rows / 2, rows - 1}) {
+        const std::uint8_t* row = dst.data() + 1 + (rows - 1 - y) * stride;
+        EXPECT_TRUE(std::equal(row, row + rowBytes, src.data() + y * stride)) << "row " << y;
+        EXPECT_EQ(row[rowBytes], 0xEE) << "row " << y;
+    }
 }
 
 TEST(PixelConversion, CopyRowsCopiesEveryByteAtAnyAlignmentAndDirection)
