@@ -267,6 +267,9 @@ void CScreenGrabber::CaptureGDI(BYTE* pDest, const BITMAPINFOHEADER& header, con
     LONG width = s.rcCapture.right - s.rcCapture.left, height = s.rcCapture.bottom - s.rcCapture.top;
     DWORD size = DibStride(m_nSurfaceWidth, static_cast<WORD>(m_nSurfaceDepth)) *
                  static_cast<DWORD>(m_nSurfaceHeight);
+    // The overlay's pointer position travels with the blit's round trip.
+    if (s.bDrawCursor)
+        RequestCursorPos(m_hDisplayDC.get());
     if (header.biSizeImage >= size) {
         // The buffer holds the whole drawing surface: blit and draw straight into it, which
         // gives the same frame as drawing on the surface and copying it, one copy sooner.
@@ -296,6 +299,9 @@ void CScreenGrabber::CaptureDirectDraw(BYTE* pDest, const BITMAPINFOHEADER& head
     bool bCursor = s.bDrawCursor && m_pDDBits &&
                    HeaderMatchesSurface(header, m_nSurfaceWidth, m_nSurfaceHeight, m_nSurfaceDepth);
 
+    // Asked before the blit on the display connection, answered while the blit runs.
+    if (bCursor)
+        RequestCursorPos(m_hDisplayDC.get());
     HRESULT hr = m_pBackSurface->BltFast(static_cast<DWORD>(rc.left), static_cast<DWORD>(rc.top),
                                          m_pPrimarySurface.Get(), &rc, DDBLTFAST_NOCOLORKEY);
     if (hr == DD_OK) {

@@ -4,12 +4,15 @@
 #include "platform/screen/XCursorTracker.h"
 #include "platform/screen/XGrabImage.h"
 
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <cstdlib>
 #include <strings.h>
 
 namespace platform {
@@ -35,8 +38,18 @@ public:
 
     ~CDeviceContext()
     {
+        DiscardPointerQuestion();
         if (m_pSelected && m_pSelected != m_pDefault.get())
             m_pSelected->m_pSelectedInto = nullptr;
+    }
+
+    // The pointer question sent by RequestCursorPos and not yet answered to GetCursorPos.
+    void DiscardPointerQuestion()
+    {
+        if (m_pointerQuestion) {
+            xcb_discard_reply(XGetXCBConnection(m_pConnection->GetDisplay()), *m_pointerQuestion);
+            m_pointerQuestion.reset();
+        }
     }
 
     CDibSection* Select(CDibSection* bitmap)
@@ -65,6 +78,7 @@ public:
     CDibSection* m_pSelected = nullptr;
     std::unique_ptr<CXGrabImage> m_pGrab;
     std::optional<CPixelConverter> m_converter;
+    std::optional<unsigned int> m_pointerQuestion;  // sequence number of its request
 };
 
 namespace {
@@ -310,6 +324,21 @@ BOOL GetCursorPos(HDC display, POINT* point)
     if (!display || !display->m_bDisplay || !point)
         return FALSE;
     CXConnection& x = *display->m_pConnection;
+    if (display->m_pointerQuestion) {
+        xcb_query_pointer_cookie_t question {*display->m_pointerQuestion};
+        display->m_pointerQuestion.reset();
+        xcb_generic_error_t* error = nullptr;
+        xcb_query_pointer_reply_t* answer =
+            xcb_query_pointer_reply(XGetXCBConnection(x.GetDisplay()), question, &error);
+        bool onScreen = answer && !error && answer->same_screen;
+        if (onScreen) {
+            point->x = answer->root_x;
+            point->y = answer->root_y;
+        }
+        free(answer);
+        free(error);
+        return onScreen ? TRUE : FALSE;
+    }
     Window root = 0, child = 0;
     int rootX = 0, rootY = 0, winX = 0, winY = 0;
     unsigned int mask = 0;
@@ -319,6 +348,23 @@ BOOL GetCursorPos(HDC display, POINT* point)
         return FALSE;
     point->x = rootX;
     point->y = rootY;
+    return TRUE;
+}
+
+BOOL RequestCursorPos(HDC display)
+{
+    if (!display || !display->m_bDisplay)
+        return FALSE;
+    // A question nobody collected would answer for a later moment than it was asked.
+    display->DiscardPointerQuestion();
+    Display* dpy = display->m_pConnection->GetDisplay();
+    // Xlib's own requests go out first, so the sequence stays in the order of the calls.
+    XFlush(dpy);
+    xcb_connection_t* connection = XGetXCBConnection(dpy);
+    display->m_pointerQuestion =
+        xcb_query_pointer(connection, static_cast<xcb_window_t>(display->m_pConnection->GetRoot())).sequence;
+    // Sent now: when the picture comes from another connection, the server answers meanwhile.
+    xcb_flush(connection);
     return TRUE;
 }
 

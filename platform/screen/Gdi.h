@@ -67,6 +67,11 @@ BOOL DrawIconToBits(void* bits, HDC hdc, int x, int y, HICON icon);
 
 HCURSOR GetCursor(HDC display);
 BOOL GetCursorPos(HDC display, POINT* point);
+// Our addition: sends the question GetCursorPos asks without waiting for the answer; the next
+// GetCursorPos on this display DC returns that answer (the position when the server read the
+// question) instead of asking again. A capture asks just before its blit, so the position and
+// the picture take one round trip to the server between them, not two.
+BOOL RequestCursorPos(HDC display);
 // The cursors here have no bitmaps of their own: hbmMask and hbmColor come back null.
 BOOL GetIconInfo(HICON icon, ICONINFO* info);
 BOOL DrawIcon(HDC hdc, int x, int y, HICON icon);

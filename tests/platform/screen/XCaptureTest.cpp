@@ -278,6 +278,39 @@ TEST_F(XCapture, CursorImageAndPositionComeFromTheServer)
     EXPECT_EQ(cursor->pixels[0], 0xFF0000FFu);
 }
 
+TEST_F(XCapture, CursorPositionAskedAheadIsTheOneAtTheTimeOfAsking)
+{
+    m_painter.MovePointer(10, 20);
+    UniqueHDC display(CreateDC("DISPLAY", nullptr, nullptr, nullptr));
+    UniqueHDC memory(CreateCompatibleDC(display.get()));
+    Info256 info {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 4, 4, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    UniqueHBITMAP dib(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_NE(SelectObject(memory.get(), dib.get()), nullptr);
+    ASSERT_TRUE(RequestCursorPos(display.get()));
+    // A blit on the same connection: the server has answered the question when it returns.
+    ASSERT_TRUE(BitBlt(memory.get(), 0, 0, 4, 4, display.get(), 0, 0, SRCCOPY));
+    m_painter.MovePointer(200, 150);
+    POINT pt {};
+    ASSERT_TRUE(GetCursorPos(display.get(), &pt));
+    EXPECT_EQ(pt.x, 10);
+    EXPECT_EQ(pt.y, 20);
+    // The answer is used once; the next call asks again.
+    ASSERT_TRUE(GetCursorPos(display.get(), &pt));
+    EXPECT_EQ(pt.x, 200);
+    EXPECT_EQ(pt.y, 150);
+
+    // A question asked again replaces the one before it.
+    ASSERT_TRUE(RequestCursorPos(display.get()));
+    m_painter.MovePointer(30, 40);
+    ASSERT_TRUE(RequestCursorPos(display.get()));
+    ASSERT_TRUE(GetCursorPos(display.get(), &pt));
+    EXPECT_EQ(pt.x, 30);
+    EXPECT_EQ(pt.y, 40);
+    EXPECT_FALSE(RequestCursorPos(nullptr));
+}
+
 TEST(XCaptureSixteenBitScreen, WidensItsChannelsIntoThirtyTwoBits)
 {
     CPrivateXServer server("160x120x16");
