@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -134,8 +135,9 @@ HRESULT SoundFormat(const AM_MEDIA_TYPE& mt, AviStreamFormat* f)
 AVRational AviVideoTimeBase(REFERENCE_TIME avg)
 {
     if (avg <= 0) return AVRational {1, 15};
+    // Producers round UNITS / n either way.
     LONGLONG n = (UNITS + avg / 2) / avg;
-    if (n > 0 && n <= 1000 && UNITS / n == avg) return AVRational {1, static_cast<int>(n)};
+    if (n > 0 && n <= 1000 && std::llabs(UNITS / n - avg) <= 1) return AVRational {1, static_cast<int>(n)};
     int num = 0, den = 0;
     av_reduce(&num, &den, avg, UNITS, INT32_MAX);
     return AVRational {num, den};

@@ -17,6 +17,9 @@ TEST(AviVideoTimeBase, WholeRatesAreOneOverTheRate)
         EXPECT_EQ(tb.num, 1) << fps;
         EXPECT_EQ(tb.den, fps) << fps;
     }
+    AVRational roundedUp = AviVideoTimeBase(666667);
+    EXPECT_EQ(roundedUp.num, 1);
+    EXPECT_EQ(roundedUp.den, 15);
     AVRational none = AviVideoTimeBase(0);
     EXPECT_EQ(none.num, 1);
     EXPECT_EQ(none.den, 15);
