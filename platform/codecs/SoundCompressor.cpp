@@ -167,7 +167,7 @@ HRESULT CSoundCompressor::BuildOutputType(CMediaType* mt) const
         switch (m_choice.formatTag) {
         case WAVE_FORMAT_MPEGLAYER3: {
             wfx.nAvgBytesPerSec = static_cast<DWORD>(c.bit_rate / 8);
-            wfx.nBlockAlign = 1;
+            wfx.nBlockAlign = 1;  // a byte stream, as the platform's own MP3 codec states it
             wfx.wBitsPerSample = 0;
             MPEGLAYER3WAVEFORMAT mp3 {};
             mp3.wID = MPEGLAYER3_ID_MPEG;
