@@ -759,8 +759,8 @@ HRESULT CImpressSession::Restart(long id)
     }
     OwnCall own(*this, id);
     try {
+        // Back where the log already stands: nothing to log.
         controller->gotoSlideIndex(index);
-        LogShownSlide(id, std::chrono::steady_clock::now());
         return S_OK;
     } catch (const Exception&) {
         return E_FAIL;
@@ -805,7 +805,6 @@ HRESULT CImpressSession::Run(long id, bool continuing)
         {
             std::lock_guard lock(m_logMutex);
             document->controller = controller;
-            // A restart goes on with the log: the slide it shows again is no change.
             if (!continuing)
                 document->lastPosition = 0;
             ++document->ownCalls;
@@ -813,8 +812,10 @@ HRESULT CImpressSession::Run(long id, bool continuing)
         OwnCall own(*this, id);
         document->listener = new CShowListener(this, id);
         controller->addSlideShowListener(document->listener);
-        // The first slide is on screen before the listener hears of it.
-        LogShownSlide(id, std::chrono::steady_clock::now());
+        // The first slide is on screen before the listener hears of it. A restart logs nothing:
+        // the log goes on as if the show had never stopped.
+        if (!continuing)
+            LogShownSlide(id, std::chrono::steady_clock::now());
         WakeResolver();  // it watches for the end of a show with hidden bars
         return S_OK;
     } catch (const Exception&) {

@@ -103,7 +103,7 @@ private:
     // Resolver thread: puts the bars back for shows that ended on their own (Escape, the end).
     void RestoreEndedShows();
     void WakeResolver();
-    // Runs the show again at the slide it shows, without a new log entry.
+    // Runs the show again at the slide it shows; the slide-change log does not see it.
     HRESULT Restart(long document);
     void ApplyCaption();
     Document* Find(long document);
