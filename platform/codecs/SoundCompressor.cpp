@@ -144,7 +144,7 @@ HRESULT CSoundCompressor::OpenEncoder()
     if (m_choice.formatTag == WAVE_FORMAT_MPEGLAYER3) ctx->bit_rate = Mp3BitRate(m_in.nSamplesPerSec, m_in.nChannels);
     int err = avcodec_open2(ctx.get(), codec, nullptr);
     if (err < 0) return HResultFromAv(err);
-    // Encoders that take any frame length get a tenth of a second at a time.
+    // Encoders that take any frame length get at most a tenth of a second at a time.
     m_frameSamples = ctx->frame_size > 0 ? ctx->frame_size : static_cast<int>(m_in.nSamplesPerSec / 10);
     m_encoder = std::move(ctx);
     return S_OK;
@@ -350,6 +350,9 @@ HRESULT CSoundCompressor::Receive(IMediaSample* pSample)
         hr = EncodeFrame(m_frameSamples);
         if (FAILED(hr)) return hr;
     }
+    // An encoder that takes any length gets the rest now: nothing waits for a stop that comes
+    // after the multiplexer has stopped.
+    if (m_encoder->frame_size == 0 && !m_pending.empty()) return EncodeFrame(static_cast<int>(m_pending.size() / m_in.nChannels));
     return S_OK;
 }
 

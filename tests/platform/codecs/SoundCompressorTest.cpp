@@ -237,9 +237,23 @@ INSTANTIATE_TEST_SUITE_P(AllEncodersAndFormats, SoundCompression, ::testing::Val
            std::to_string(c.bits) + "bit";
 });
 
+TEST(SoundCompressor, LawCodersHoldNothingBack)
+{
+    for (WORD tag : {WAVE_FORMAT_ALAW, WAVE_FORMAT_MULAW}) {
+        SoundChain chain(tag, 11025, 1, 8);
+        ASSERT_EQ(chain.Connect(), S_OK);
+        chain.Start();
+        std::vector<BYTE> pcm = Sine(11025, 1, 8, 0.05, 440);
+        chain.Push(pcm, 301);
+        std::vector<ReceivedSample> got = chain.sink.Samples();
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got.back().stop, REFERENCE_TIME(pcm.size()) * UNITS / 11025);
+    }
+}
+
 TEST(SoundCompressor, StoppingFlushesTheEncodersLastFrames)
 {
-    for (WORD tag : {WAVE_FORMAT_MPEGLAYER3, WAVE_FORMAT_ADPCM, WAVE_FORMAT_ALAW}) {
+    for (WORD tag : {WAVE_FORMAT_MPEGLAYER3, WAVE_FORMAT_ADPCM, WAVE_FORMAT_IMA_ADPCM}) {
         SCOPED_TRACE(tag);
         SoundChain chain(tag, 22050, 2, 16);
         ASSERT_EQ(chain.Connect(), S_OK);
