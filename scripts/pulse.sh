@@ -1,6 +1,7 @@
 #!/bin/bash
 # A private PulseAudio server for scripts and tests, like tests/support/PrivatePulseServer:
-# a null output (vantorel_null, the default sink) and a 440 Hz sine source (vantorel_sine).
+# a silent null output (vantorel_null, the default sink), a null output playing a 440 Hz tone
+# (vantorel_tone; its monitor carries it) and a 440 Hz sine source (vantorel_sine).
 #   scripts/pulse.sh start DIR   starts it with its files in DIR, prints the address for PULSE_SERVER
 #   scripts/pulse.sh stop DIR    stops the server started in DIR
 set -euo pipefail
@@ -18,6 +19,8 @@ start)
   cat > "$dir/server.pa" <<PA
 load-module module-null-sink sink_name=vantorel_null sink_properties="device.description='Vantorel Null Output'"
 load-module module-sine-source source_name=vantorel_sine rate=44100 frequency=${PULSE_SINE_HZ:-440}
+load-module module-null-sink sink_name=vantorel_tone sink_properties="device.description='Vantorel Tone Output'"
+load-module module-sine sink=vantorel_tone frequency=${PULSE_SINE_HZ:-440}
 set-default-sink vantorel_null
 set-default-source vantorel_sine
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native

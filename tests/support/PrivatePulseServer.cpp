@@ -34,6 +34,26 @@ bool SocketAnswers(const std::string& path)
     return ok;
 }
 
+void StopChild(pid_t& pid)
+{
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int status = 0;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid = -1;
+}
+
 }  // namespace
 
 PrivatePulseServer::PrivatePulseServer(int sineFrequency) : m_nFrequency(sineFrequency)
@@ -48,6 +68,9 @@ PrivatePulseServer::PrivatePulseServer(int sineFrequency) : m_nFrequency(sineFre
                   " sink_properties=\"device.description='" + kSinkDescription + "'\"\n"
                   "load-module module-sine-source source_name=" + kSineSourceName +
                   " rate=44100 frequency=" + std::to_string(sineFrequency) + "\n"
+                  "load-module module-null-sink sink_name=" + kToneSinkName +
+                  " sink_properties=\"device.description='Vantorel Tone Output'\"\n"
+                  "load-module module-sine sink=" + kToneSinkName + " frequency=" + std::to_string(sineFrequency) + "\n"
                   "set-default-sink " + kSinkName + "\n"
                   "set-default-source " + kSineSourceName + "\n"
                   "load-module module-native-protocol-unix auth-anonymous=1 socket=" + socketPath + "\n");
@@ -94,6 +117,24 @@ PrivatePulseServer::PrivatePulseServer(int sineFrequency) : m_nFrequency(sineFre
     }
     if (!m_bReady) return;
     m_strAddress = "unix:" + socketPath;
+
+    m_keeperPid = fork();
+    if (m_keeperPid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        setenv("PULSE_SERVER", m_strAddress.c_str(), 1);
+        setenv("HOME", (root / "home").c_str(), 1);
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        const std::string monitor = std::string(kToneSinkName) + ".monitor";
+        execlp("parec", "parec", "--latency-msec=20", "-d", monitor.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The output's first block, still at the long latency, must pass.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     m_pEnv = std::make_unique<ScopedEnv>("PULSE_SERVER", m_strAddress);
 }
 
@@ -106,22 +147,8 @@ void PrivatePulseServer::Stop()
 {
     m_pEnv.reset();
     m_bReady = false;
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    int status = 0;
-    for (;;) {
-        pid_t r = waitpid(m_pid, &status, WNOHANG);
-        if (r == m_pid || (r < 0 && errno != EINTR)) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(m_pid, SIGKILL);
-            while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    m_pid = -1;
+    StopChild(m_keeperPid);
+    StopChild(m_pid);
 }
 
 std::string PrivatePulseServer::SineDescription() const

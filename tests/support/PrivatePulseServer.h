@@ -1,8 +1,12 @@
 #pragma once
 // Test support: a PulseAudio server of our own for one test, on a private socket in a temporary
-// folder, so tests never meet the user's sound server or each other. It has a null output
-// (kSinkName, the default sink) and a sine source (kSineSourceName, the default source) and
-// nothing else. While it lives PULSE_SERVER names it (the old value comes back afterwards);
+// folder, so tests never meet the user's sound server or each other. It has a silent null
+// output (kSinkName, the default sink), a second null output on which a sine tone plays
+// (kToneSinkName: its monitor carries the tone in real time - a recorder of our own keeps the
+// output at a short latency, since a null output left alone works in two-second blocks and
+// takes one block to adopt a shorter latency) and a sine source
+// (kSineSourceName, the default source; it hands its data over in blocks of two seconds, so it
+// suits listing, not timing). While it lives PULSE_SERVER names it (the old value comes back afterwards);
 // the destructor stops it.
 //
 //     testsupport::PrivatePulseServer pulse;
@@ -22,8 +26,11 @@ public:
     // The monitor of the null sink, as the server describes it.
     static constexpr const char* kMonitorDescription = "Monitor of Vantorel Null Output";
     static constexpr const char* kSineSourceName = "vantorel_sine";
+    static constexpr const char* kToneSinkName = "vantorel_tone";
+    static constexpr const char* kToneMonitorDescription = "Monitor of Vantorel Tone Output";
 
-    // The sine source plays sineFrequency Hz at 44100 Hz. Waits up to 10 s for the server.
+    // The sine source and the tone play sineFrequency Hz. Waits up to 10 s for the server and
+    // about 2.5 s more for the tone's output to settle.
     explicit PrivatePulseServer(int sineFrequency = 440);
     ~PrivatePulseServer();
     PrivatePulseServer(const PrivatePulseServer&) = delete;
@@ -43,6 +50,7 @@ private:
     TempDir m_dir;
     int m_nFrequency;
     pid_t m_pid = -1;
+    pid_t m_keeperPid = -1;
     bool m_bReady = false;
     std::string m_strAddress;
     std::unique_ptr<ScopedEnv> m_pEnv;
