@@ -102,7 +102,55 @@ bench_capture() {
     done
 }
 
+# scripts/bench.sh record: 1280x720 and 1920x1080 recordings (BENCH_SECONDS, default 20 s) through
+# the capture graph without compression and with each video compressor, with the frame-rate
+# ceiling at 30 and without one, each beside ffmpeg's x11grab recording the same rectangle with
+# the same encoder. Files go to BENCH_OUTPUT_DIR (default build/bench-record) and are deleted
+# after each case.
+bench_record() {
+    local seconds=${BENCH_SECONDS:-20}
+    if [[ ! -f "$build/build.ninja" ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target bench_record bench_screen_animator Oravane >/dev/null
+    command -v ffmpeg >/dev/null || { echo "bench: ffmpeg is not installed" >&2; return 1; }
+
+    local out=${BENCH_OUTPUT_DIR:-$build/bench-record}
+    mkdir -p "$out"
+    export VANTOREL_REGISTRY="$out/registry"
+    source scripts/xvfb.sh
+    start_private_xvfb 1920x1080x24
+    "$build/bench/bench_screen_animator" &
+    BENCH_ANIMATOR_PID=$!
+    trap 'kill "$BENCH_ANIMATOR_PID" 2>/dev/null || true; wait "$BENCH_ANIMATOR_PID" 2>/dev/null || true; stop_private_xvfb; rm -f "$out"/*.avi' EXIT
+    sleep 0.5
+    echo "# ${seconds}s per recording, ours then ffmpeg; $(uptime)" >&2
+
+    local size token name ceiling mine theirs label
+    local -A names=([none]=none [msvideo1]="Microsoft Video 1" [mjpeg]="Motion JPEG" [mpeg4]="MPEG-4 Video"
+                    [h264]="H.264 Video" [ffv1]="FFV1 Lossless")
+    for size in 1280x720 1920x1080; do
+        for token in none msvideo1 mjpeg mpeg4 h264 ffv1; do
+            name=${names[$token]}
+            for ceiling in 30 0; do
+                label=$([[ $ceiling == 0 ]] && echo none || echo "$ceiling")
+                mine=$("$build/bench/bench_record" ours "$size" "$name" "$ceiling" "$seconds" "$out/ours.avi" 2>/dev/null ||
+                       echo "fps=0 cpu_ms=0 dropped=0")
+                rm -f "$out/ours.avi"
+                theirs=$("$build/bench/bench_record" ffmpeg "$size" "$name" "$ceiling" "$seconds" "$out/ffmpeg.avi" 2>/dev/null ||
+                         echo "fps=0 cpu_ms=0 dropped=0")
+                rm -f "$out/ffmpeg.avi"
+                awk -v size="$size" -v codec="$token" -v ceiling="$label" -v mine="$mine" -v theirs="$theirs" 'BEGIN {
+                    split(mine, m, /[ =]/); split(theirs, t, /[ =]/)
+                    printf "record %s %s %s fps=%.1f cpu_ms=%.2f dropped=%d ffmpeg_fps=%.1f ffmpeg_cpu_ms=%.2f ratio=%.2f\n",
+                        size, codec, ceiling, m[2], m[4], m[6], t[2], t[4], (t[2] > 0 ? m[2] / t[2] : 0) }'
+            done
+        done
+    done
+}
+
 case "${1:-}" in
     capture) bench_capture ;;
-    *) echo "usage: scripts/bench.sh capture" >&2; exit 2 ;;
+    record) bench_record ;;
+    *) echo "usage: scripts/bench.sh capture|record" >&2; exit 2 ;;
 esac
