@@ -449,10 +449,20 @@ void CImpressSession::RestoreEndedShows()
     for (auto& [id, controller] : shows) {
         bool running = false;
         try {
-            running = controller.is() && controller->isRunning();
+            running = controller->isRunning();
         } catch (const Exception&) {
         }
-        if (!running)
+        if (running)
+            continue;
+        // Only if that show is still the document's: a Run in between has started another.
+        std::lock_guard ui(m_uiMutex);
+        bool same = false;
+        {
+            std::lock_guard lock(m_logMutex);
+            Document* document = Find(id);
+            same = document && document->controller == controller;
+        }
+        if (same)
             ApplyUiHidden(id, false);
     }
 }
@@ -480,7 +490,8 @@ HRESULT CImpressSession::SetCommandBar(const std::string& name, long value)
         bool wasHidden = false;
         {
             std::lock_guard lock(m_logMutex);
-            wasHidden = Find(id)->uiHidden;
+            Document* document = Find(id);
+            wasHidden = document && document->uiHidden;
         }
         if (running && BarsHidden() && !wasHidden) {
             // A running show does not take the room the bars leave: it keeps its place and the
@@ -769,6 +780,8 @@ HRESULT CImpressSession::Restart(long id)
 
 HRESULT CImpressSession::Run(long id, bool continuing)
 {
+    // The resolver must not put the bars back for the show this one replaces.
+    std::lock_guard ui(m_uiMutex);
     Document* document = Find(id);
     if (!document)
         return S_OK;

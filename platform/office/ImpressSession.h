@@ -123,9 +123,10 @@ private:
     std::string m_strCaption;
     bool m_bVisible = false;
     std::map<std::string, long> m_commandBars {{"Web", 0}, {"Menu Bar (Slide Show)", 0}};
-    // Serialises the hiding and restoring of the bars (caller's thread and resolver thread) and
-    // keeps a document from being erased meanwhile. Taken before m_logMutex, never after it.
-    std::mutex m_uiMutex;
+    // Serialises the hiding and restoring of the bars (caller's thread and resolver thread) with
+    // the start of a show and keeps a document from being erased meanwhile. Taken before
+    // m_logMutex, never after it.
+    std::recursive_mutex m_uiMutex;
     // Guards the documents' slide-change logs, which the listener fills from the office's thread.
     std::mutex m_logMutex;
     std::map<long, Document> m_documents;
