@@ -2,6 +2,7 @@
 // Owning handles for the libav objects the compressors hold.
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/dict.h>
 #include <libswscale/swscale.h>
 }
 
@@ -24,3 +25,12 @@ using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextDeleter>
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
 using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+
+// Encoder options, freed whatever avcodec_open2 left in them.
+struct AvDictionary {
+    AVDictionary* p = nullptr;
+    AvDictionary() = default;
+    AvDictionary(const AvDictionary&) = delete;
+    AvDictionary& operator=(const AvDictionary&) = delete;
+    ~AvDictionary() { av_dict_free(&p); }
+};

@@ -142,7 +142,14 @@ HRESULT CSoundCompressor::OpenEncoder()
     ctx->sample_fmt = format;
     ctx->time_base = {1, ctx->sample_rate};
     if (m_choice.formatTag == WAVE_FORMAT_MPEGLAYER3) ctx->bit_rate = Mp3BitRate(m_in.nSamplesPerSec, m_in.nChannels);
-    int err = avcodec_open2(ctx.get(), codec, nullptr);
+    AvDictionary opts;
+    if (m_choice.formatTag == WAVE_FORMAT_ADPCM || m_choice.formatTag == WAVE_FORMAT_IMA_ADPCM) {
+        // The platform's block sizes: 256 bytes per channel at 11 kHz, in proportion above, so
+        // a block lasts about 23 ms at every rate.
+        int block = 256 * m_in.nChannels * std::max<int>(1, static_cast<int>(m_in.nSamplesPerSec / 11025));
+        av_dict_set_int(&opts.p, "block_size", block, 0);
+    }
+    int err = avcodec_open2(ctx.get(), codec, &opts.p);
     if (err < 0) return HResultFromAv(err);
     // Encoders that take any frame length get at most a tenth of a second at a time.
     m_frameSamples = ctx->frame_size > 0 ? ctx->frame_size : static_cast<int>(m_in.nSamplesPerSec / 10);

@@ -48,11 +48,6 @@ HRESULT HResultFromAv(int err)
     return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
 }
 
-struct AvDictionary {
-    AVDictionary* p = nullptr;
-    ~AvDictionary() { av_dict_free(&p); }
-};
-
 constexpr LONG kMaxDimension = 16384;
 constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 15;  // the capture pin's default cap
 constexpr REFERENCE_TIME kKeyFrameInterval = 2 * UNITS;

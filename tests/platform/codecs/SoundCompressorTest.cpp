@@ -145,6 +145,7 @@ TEST_P(SoundCompression, KeepsDurationAndPitchAndStampsBySampleCount)
         std::memcpy(&samplesPerBlock, chain.outType.pbFormat + 18, 2);
         std::memcpy(&coefficients, chain.outType.pbFormat + 20, 2);
         EXPECT_EQ(coefficients, 7);
+        EXPECT_EQ(wfx.nBlockAlign, 256 * c.channels * (c.rate / 11025));
         EXPECT_EQ(samplesPerBlock, (wfx.nBlockAlign - 7 * c.channels) * 8 / (4 * c.channels) + 2);
         frameSamples = samplesPerBlock;
         break;
@@ -154,6 +155,7 @@ TEST_P(SoundCompression, KeepsDurationAndPitchAndStampsBySampleCount)
         WORD samplesPerBlock;
         std::memcpy(&samplesPerBlock, chain.outType.pbFormat + 18, 2);
         EXPECT_EQ(samplesPerBlock, (wfx.nBlockAlign - 4 * c.channels) * 8 / (4 * c.channels) + 1);
+        EXPECT_EQ(wfx.nBlockAlign, 256 * c.channels * (c.rate / 11025));
         frameSamples = samplesPerBlock;
         break;
     }
