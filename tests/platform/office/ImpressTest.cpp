@@ -3,6 +3,7 @@
 
 #include "platform/office/ImpressSession.h"
 #include "platform/office/PowerPointApplication.h"
+#include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
 #include "platform/screen/PrivateXServer.h"
 #include "platform/x11/WindowFunctions.h"
@@ -27,52 +28,13 @@
 namespace {
 
 using namespace office;
-using Clock = std::chrono::steady_clock;
+using officetest::Clock;
+using officetest::MsSince;
+using officetest::Near;
+using officetest::ScreenPixel;
+using officetest::WaitFor;
 
 constexpr const char* kMarker = "{F2A8A4B1-A100-49ce-8D88-664611FEC98B}";
-
-double MsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-// The screen's colour at (x, y), as 0xRRGGBB.
-std::uint32_t ScreenPixel(int x, int y)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return 0xFFFFFFFF;
-    std::uint32_t colour = 0xFFFFFFFF;
-    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image) {
-        colour = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFF;
-        XDestroyImage(image);
-    }
-    XCloseDisplay(display);
-    return colour;
-}
-
-// Colours come back exactly on a 24-bit screen, but allow for a renderer's rounding.
-bool Near(std::uint32_t a, std::uint32_t b)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d < -12 || d > 12)
-            return false;
-    }
-    return true;
-}
 
 // The centre of the window's rectangle shows the slide's background (the number sits top left).
 std::uint32_t CentrePixel(HWND window)
