@@ -368,7 +368,17 @@ TEST_F(AudioCapture, StopsPromptlyWhenTheServerGoesAwayWhileRecording)
     ASSERT_EQ(m_control->Run(), S_OK);
     ASSERT_TRUE(m_sink.WaitFor(2, 5000));
     m_pulse.Stop();
-    std::this_thread::sleep_for(200ms);
+    ComPtr<IMediaEvent> events;
+    ASSERT_EQ(m_graph.As(events, IID_IMediaEvent), S_OK);
+    long code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    bool aborted = false;
+    while (!aborted && events->GetEvent(&code, &p1, &p2, 3000) == S_OK) {
+        aborted = code == EC_ERRORABORT;
+        events->FreeEventParams(code, p1, p2);
+    }
+    EXPECT_TRUE(aborted) << "the graph hears that the sound stopped";
+    EXPECT_TRUE(FAILED(static_cast<HRESULT>(p1)));
     auto t0 = std::chrono::steady_clock::now();
     m_control->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
