@@ -40,10 +40,6 @@ public:
     HRESULT StartStreaming() override;
     HRESULT StopStreaming() override;
 
-    // The size the encoder codes: the input size, padded where the encoder's format needs it.
-    LONG CodedWidth() const { return m_codedWidth; }
-    LONG CodedHeight() const { return m_codedHeight; }
-
 private:
     struct InputFormat {
         LONG width = 0, height = 0;
@@ -61,7 +57,7 @@ private:
     VideoEncoderChoice m_choice;
     InputFormat m_in;
     AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
-    LONG m_codedWidth = 0, m_codedHeight = 0;
+    LONG m_codedWidth = 0, m_codedHeight = 0;  // the input size, padded where the format needs it
     int m_gopSize = 0;
     AvCodecContextPtr m_encoder;
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
