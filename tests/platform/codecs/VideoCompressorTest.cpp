@@ -215,6 +215,24 @@ TEST(VideoCompressor, ASecondRunCodesAfreshUnderTheSameType)
     }
 }
 
+TEST(VideoCompressor, TinyCaptureSizesCodeToo)
+{
+    for (const auto& choice : kVideoEncoderChoices) {
+        for (auto [w, h] : {std::pair<LONG, LONG> {1, 1}, {5, 3}, {2, 9}}) {
+            SCOPED_TRACE(std::string(choice.encoder) + " " + std::to_string(w) + "x" + std::to_string(h));
+            VideoChain chain(choice.encoder, 24, w, h);
+            ASSERT_EQ(chain.Connect(), S_OK);
+            chain.Start();
+            chain.Push(0, 3, nullptr);
+            chain.Stop();
+            ASSERT_EQ(chain.sink.Samples().size(), 3u);
+            DecodedVideo decoded = DecodeVideo(chain.outType, chain.sink.Samples());
+            EXPECT_TRUE(decoded.ok);
+            EXPECT_EQ(decoded.frames.size(), 3u);
+        }
+    }
+}
+
 TEST(VideoCompressor, PaddingRepeatsTheLastColumnAndRow)
 {
     VideoChain chain("ffv1", 32, 10, 6);  // ffv1 codes any size: nothing to pad
