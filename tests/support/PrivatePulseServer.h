@@ -9,6 +9,8 @@
 // suits listing, not timing). While it lives PULSE_SERVER names it (the old value comes back afterwards);
 // the destructor stops it.
 //
+// The server ends with the thread that made it (and with the process, should it crash).
+//
 //     testsupport::PrivatePulseServer pulse;
 //     ASSERT_TRUE(pulse.IsRunning()) << pulse.Log();
 #include "support/TempDir.h"
