@@ -308,6 +308,20 @@ TEST_F(AudioCapture, RecordsEightBitMonoAtTheLowestRate)
     EXPECT_NEAR(Frequency(r), 440, 5);
 }
 
+TEST_F(AudioCapture, RecordsTheSineSourceConvertedToTheChosenFormat)
+{
+    Connect();
+    ASSERT_EQ(Input(2)->put_Enable(TRUE), S_OK);  // the sine source: float mono on the server
+    ASSERT_EQ(SetPcm(Capture(), 22050, 16, 2), S_OK);
+    ASSERT_EQ(m_control->Run(), S_OK);
+    // It hands over two seconds at a time: wait for one block, not for a time.
+    ASSERT_TRUE(m_sink.WaitFor(20, 6000));
+    ASSERT_EQ(m_control->Stop(), S_OK);
+    Recording r = Collect(m_sink.Samples(), {22050, 16, 2});
+    EXPECT_GE(r.frames, 22050 / 2);
+    EXPECT_NEAR(Frequency(r), 440, 5);
+}
+
 TEST_F(AudioCapture, PausingLeavesNoGapAndDropsWhatThePauseWouldHaveRecorded)
 {
     Connect();
