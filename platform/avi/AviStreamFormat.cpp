@@ -121,7 +121,9 @@ HRESULT SoundFormat(const AM_MEDIA_TYPE& mt, AviStreamFormat* f)
     f->codecTag = wfx.wFormatTag;
     f->sampleRate = static_cast<int>(wfx.nSamplesPerSec);
     f->channels = wfx.nChannels;
-    f->blockAlign = wfx.nBlockAlign;
+    // MP3 is stored a frame a chunk (no fixed sample size), as players expect; its nominal
+    // block of one byte would make them time it by bytes.
+    f->blockAlign = wfx.wFormatTag == WAVE_FORMAT_MPEGLAYER3 ? 0 : wfx.nBlockAlign;
     f->bitsPerSample = wfx.wBitsPerSample;
     f->bitRate = static_cast<int64_t>(wfx.nAvgBytesPerSec) * 8;
     f->timeBase = AVRational {1, f->sampleRate};

@@ -162,11 +162,8 @@ INSTANTIATE_TEST_SUITE_P(EveryCompressor, CompressedRecording, ::testing::Values
     return std::string(info.param.videoEncoder) + (info.param.soundCodec ? std::string("_") + info.param.soundCodec : "");
 });
 
-// Known fault of the AVI Mux: it hands MP3's nBlockAlign (1) to libavformat as the block size, so
-// the file states one-byte samples with a frame-sized scale and readers time the packets wrongly
-// ("non monotonically increasing dts"). Libavformat writes MP3 with a block size of 0 (one frame
-// a chunk). Enabled once the mux does so.
-INSTANTIATE_TEST_SUITE_P(DISABLED_Mp3UntilTheMuxWritesAFrameAChunk, CompressedRecording,
+// MP3 goes in a frame a chunk, with no fixed sample size.
+INSTANTIATE_TEST_SUITE_P(Mp3, CompressedRecording,
                          ::testing::Values(RecordingCase {"mjpeg", "mjpeg", WAVE_FORMAT_MPEGLAYER3, "mp3"}));
 
 }  // namespace
