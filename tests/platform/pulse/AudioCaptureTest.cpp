@@ -322,6 +322,21 @@ TEST_F(AudioCapture, RecordsTheSineSourceConvertedToTheChosenFormat)
     EXPECT_NEAR(Frequency(r), 440, 5);
 }
 
+TEST_F(AudioCapture, KeepsToTheRunningTimeOnAnOutputThatWorksInLongBlocks)
+{
+    // The silent output: nothing keeps it at a short latency, so its first block is two seconds
+    // long and partly older than the run.
+    Connect();
+    ASSERT_EQ(Input(0)->put_Enable(TRUE), S_OK);
+    ASSERT_EQ(m_control->Run(), S_OK);
+    auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(2500ms);
+    double ran = Seconds(std::chrono::steady_clock::now() - t0);
+    ASSERT_EQ(m_control->Stop(), S_OK);
+    Recording r = Collect(m_sink.Samples(), {44100, 16, 2});
+    EXPECT_LE(static_cast<double>(r.frames) / 44100, ran + 0.1) << "no sound from before the run";
+}
+
 TEST_F(AudioCapture, PausingLeavesNoGapAndDropsWhatThePauseWouldHaveRecorded)
 {
     Connect();
