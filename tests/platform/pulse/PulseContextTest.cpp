@@ -1,0 +1,74 @@
+// The server connection's deadlines: a socket that accepts but never answers (a stuck server)
+// is an error in time, not a hang. No sound server needed.
+#include "platform/pulse/Mixer.h"
+#include "platform/pulse/PulseContext.h"
+#include "platform/pulse/SoundDeviceList.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Listens and lets connections wait in the backlog, unanswered.
+class CSilentSocket {
+public:
+    explicit CSilentSocket(const std::string& path)
+    {
+        m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        path.copy(addr.sun_path, sizeof(addr.sun_path) - 1);
+        m_bOk = m_fd >= 0 && bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && listen(m_fd, 8) == 0;
+    }
+    ~CSilentSocket()
+    {
+        if (m_fd >= 0) close(m_fd);
+    }
+    bool Ok() const { return m_bOk; }
+
+private:
+    int m_fd = -1;
+    bool m_bOk = false;
+};
+
+TEST(PulseContext, AServerThatNeverAnswersTimesOut)
+{
+    testsupport::TempDir dir;
+    CSilentSocket stuck(dir.file("native"));
+    ASSERT_TRUE(stuck.Ok());
+    testsupport::ScopedEnv env("PULSE_SERVER", "unix:" + dir.file("native"));
+
+    CPulseContext ctx;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ctx.Connect("test", 300), E_FAIL);
+    auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_GE(took, 250ms) << "it waited for the answer";
+    EXPECT_LT(took, 2s) << "and gave up at the deadline";
+    EXPECT_FALSE(ctx.IsConnected());
+    EXPECT_FALSE(ctx.LastError().empty());
+
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(mixerGetNumDevs(), 0u);
+    EXPECT_TRUE(ListSoundCaptureDevices().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 6s) << "two deadlines of 2 s, no more";
+}
+
+TEST(PulseContext, NoServerFailsAtOnce)
+{
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv env("PULSE_SERVER", "unix:" + dir.file("none"));
+    CPulseContext ctx;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ctx.Connect("test"), E_FAIL);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+    CPulseContext::Lock lock(ctx);  // a failed context can still be locked and destroyed
+}
+
+}  // namespace
