@@ -6,7 +6,10 @@
 #include "platform/automation/OleApp.h"
 #include "platform/automation/OleObjectFactory.h"
 #include "platform/com/ComBase.h"
+#include "platform/avi/AviClasses.h"
+#include "platform/codecs/CompressorCategories.h"
 #include "platform/dshow/MediaGraphClasses.h"
+#include "platform/pulse/SoundDevices.h"
 #include "platform/shell/Places.h"
 #include "platform/ui/MessageBox.h"
 
@@ -36,9 +39,13 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
         AfxMessageBox("Failed to initialize OLE");
         return 1;
     }
-    // The media graph's own classes (Filter Graph, Filter Mapper 2, system clock) are part of
-    // the runtime here, made known once like the platform's installed ones.
+    // The media graph's own classes (Filter Graph, Filter Mapper 2, system clock, the capture
+    // graph builder and device enumerator), the AVI writer, the compressors and the sound
+    // capture devices are part of the runtime here, made known once like installed ones.
     RegisterMediaGraphClasses();
+    RegisterAviClasses();
+    RegisterCompressorCategories();
+    RegisterSoundDevices();
     // OLE control containment, DPI awareness and 3-D controls need nothing here: Qt widgets
     // host any control, scale for the screen themselves and are drawn in 3-D already.
 
