@@ -5,6 +5,7 @@
 #include "platform/pulse/SoundLines.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -178,7 +179,10 @@ MMRESULT mixerGetLineInfoA(HMIXEROBJ hmxobj, MIXERLINEA* pmxl, DWORD fdwInfo)
     line.cbStruct = pmxl->cbStruct;
     line.dwDestination = dst;
     line.cChannels = 2;
-    CopyName(line.Target.szPname, sizeof(line.Target.szPname), data->name);
+    // A caller's smaller structure ends inside Target.szPname: the name ends within it.
+    const std::size_t pnameRoom = std::min<std::size_t>(sizeof(line.Target.szPname),
+                                                        pmxl->cbStruct - offsetof(MIXERLINEA, Target.szPname));
+    CopyName(line.Target.szPname, pnameRoom, data->name);
     line.Target.vDriverVersion = 0x0100;
     const MixerLineData* shown = &dest;
     if (query == MIXER_GETLINEINFOF_DESTINATION) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -113,6 +114,16 @@ TEST_F(MixerWithDouble, RefusesBadHandlesIndexesAndSizes)
     ASSERT_EQ(mixerGetLineInfoA(obj, &sized.line, kByHandle | MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
     EXPECT_STREQ(sized.line.szName, "Stereo Mix");
     EXPECT_EQ(reinterpret_cast<unsigned char*>(&sized.line)[170], 0x5A) << "nothing written past cbStruct";
+    EXPECT_STREQ(sized.line.Target.szPname, "Fake Mixer") << "the device name ends inside the 168 bytes";
+    m_fake.m_data.name = std::string(40, 'n');
+    HMIXER longName = nullptr;
+    ASSERT_EQ(mixerOpen(&longName, 0, 0, 0, 0), MMSYSERR_NOERROR);
+    sized.line.cbStruct = 168;
+    ASSERT_EQ(mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(longName), &sized.line, kByHandle | MIXER_GETLINEINFOF_SOURCE),
+              MMSYSERR_NOERROR);
+    const std::size_t room = 168 - offsetof(MIXERLINEA, Target.szPname);
+    EXPECT_EQ(std::string(sized.line.Target.szPname), std::string(room - 1, 'n'));
+    mixerClose(longName);
 
     ASSERT_EQ(mixerClose(h), MMSYSERR_NOERROR);
     EXPECT_EQ(mixerClose(h), MMSYSERR_INVALHANDLE) << "closed already";
