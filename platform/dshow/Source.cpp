@@ -87,7 +87,7 @@ HRESULT CSourceStream::Active()
     if (!Create()) return E_FAIL;
     hr = Init();
     if (FAILED(hr)) {
-        Exit();
+        // The thread has ended after answering INIT: asking it to exit would wait for ever.
         Close();
         CBaseOutputPin::Inactive();
         return hr;

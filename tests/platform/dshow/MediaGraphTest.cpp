@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -64,7 +66,8 @@ public:
         pSample->SetTime(&start, &stop);
         return S_OK;
     }
-    HRESULT OnThreadCreate() override { ++m_nCreated; return S_OK; }
+    HRESULT OnThreadCreate() override { ++m_nCreated; return m_hrCreate; }
+    HRESULT m_hrCreate = S_OK;
     HRESULT OnThreadDestroy() override { ++m_nDestroyed; return S_OK; }
     std::atomic<DWORD> m_nFilled {0};
     std::atomic<int> m_nCreated {0}, m_nDestroyed {0};
@@ -324,6 +327,29 @@ TEST(SourceStream, RetriesAFailedDeliveryBufferAfterOneMillisecond)
     source.m_pStream->Disconnect();
     sink.m_pin.Disconnect();
     inner->Release();
+}
+
+TEST(SourceStream, AThreadThatCannotStartFailsThePauseAndCanBeStartedAgain)
+{
+    CCountingSource source;
+    CTestSink sink;
+    ComPtr<IGraphBuilder> graph = NewGraph();
+    ASSERT_EQ(graph->AddFilter(&source, L"source"), S_OK);
+    ASSERT_EQ(graph->AddFilter(&sink, L"sink"), S_OK);
+    ASSERT_EQ(graph->Connect(source.m_pStream, sink.InputPin()), S_OK);
+    ComPtr<IMediaControl> control;
+    ASSERT_EQ(graph.As(control, IID_IMediaControl), S_OK);
+
+    source.m_pStream->m_hrCreate = E_FAIL;
+    auto result = std::async(std::launch::async, [&] { return control->Pause(); });
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the pause hangs";
+    EXPECT_TRUE(FAILED(result.get()));
+    control->Stop();
+
+    source.m_pStream->m_hrCreate = S_OK;
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(sink.WaitFor(3));
+    EXPECT_EQ(control->Stop(), S_OK);
 }
 
 TEST(MemAllocator, HandsOutItsBuffersOnceAndWakesWaitersOnDecommit)
