@@ -133,6 +133,10 @@ int Ffmpeg(const std::string& size, const std::string& codec, int ceiling, doubl
         return 1;
     }
     args.insert(args.end(), encoder.begin(), encoder.end());
+    // Frames as grabbed: no duplicates to keep a constant rate, counted by ffmpeg itself (an AVI
+    // muxer would pad the gaps of an uncapped grab with empty chunks that are no frames).
+    const std::string progress = file + ".progress";
+    args.insert(args.end(), {"-fps_mode", "passthrough", "-progress", progress});
     args.push_back(file);
 
     const auto t0 = std::chrono::steady_clock::now();
@@ -153,7 +157,15 @@ int Ffmpeg(const std::string& size, const std::string& codec, int ceiling, doubl
         return 1;
     // ffmpeg's own start-up is in its wall time; its frames span the -t seconds it grabbed.
     (void)elapsed;
-    Print(FramesInFile(file), seconds, CpuMs(usage), ceiling);
+    long frames = 0;
+    if (FILE* in = std::fopen(progress.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof(line), in))
+            std::sscanf(line, "frame=%ld", &frames);
+        std::fclose(in);
+    }
+    std::remove(progress.c_str());
+    Print(frames, seconds, CpuMs(usage), ceiling);
     return 0;
 }
 

@@ -115,14 +115,15 @@ bench_record() {
     cmake --build "$build" --target bench_record bench_screen_animator Oravane >/dev/null
     command -v ffmpeg >/dev/null || { echo "bench: ffmpeg is not installed" >&2; return 1; }
 
-    local out=${BENCH_OUTPUT_DIR:-$build/bench-record}
+    BENCH_RECORD_OUT=${BENCH_OUTPUT_DIR:-$build/bench-record}
+    local out=$BENCH_RECORD_OUT
     mkdir -p "$out"
     export VANTOREL_REGISTRY="$out/registry"
     source scripts/xvfb.sh
     start_private_xvfb 1920x1080x24
     "$build/bench/bench_screen_animator" &
     BENCH_ANIMATOR_PID=$!
-    trap 'kill "$BENCH_ANIMATOR_PID" 2>/dev/null || true; wait "$BENCH_ANIMATOR_PID" 2>/dev/null || true; stop_private_xvfb; rm -f "$out"/*.avi' EXIT
+    trap 'kill "$BENCH_ANIMATOR_PID" 2>/dev/null || true; wait "$BENCH_ANIMATOR_PID" 2>/dev/null || true; stop_private_xvfb; rm -f "$BENCH_RECORD_OUT"/*.avi' EXIT
     sleep 0.5
     echo "# ${seconds}s per recording, ours then ffmpeg; $(uptime)" >&2
 
