@@ -26,7 +26,7 @@ set-default-source vantorel_sine
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native
 PA
   rm -f "$dir/native"
-  env -u PULSE_SERVER -u DBUS_SESSION_BUS_ADDRESS HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" \
+  env -u PULSE_SERVER -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" \
     XDG_CONFIG_HOME="$dir/config" PULSE_RUNTIME_PATH="$dir/runtime/pulse" PULSE_STATE_PATH="$dir/state" \
     setsid pulseaudio --system=false --daemonize=no --exit-idle-time=-1 --use-pid-file=no -n \
     -F "$dir/server.pa" </dev/null >"$dir/server.log" 2>&1 &

@@ -88,6 +88,9 @@ PrivatePulseServer::PrivatePulseServer(int sineFrequency) : m_nFrequency(sineFre
         setenv("PULSE_STATE_PATH", (root / "state").c_str(), 1);
         unsetenv("PULSE_SERVER");
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        // Without a bus address D-Bus would start one on the X display, shared by every server
+        // of the tests on that display, and the second server could not take its bus name.
+        unsetenv("DISPLAY");
         int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int in = open("/dev/null", O_RDONLY);
         if (out >= 0) {
@@ -123,6 +126,7 @@ PrivatePulseServer::PrivatePulseServer(int sineFrequency) : m_nFrequency(sineFre
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         setenv("PULSE_SERVER", m_strAddress.c_str(), 1);
         setenv("HOME", (root / "home").c_str(), 1);
+        unsetenv("DISPLAY");
         int null = open("/dev/null", O_RDWR);
         if (null >= 0) {
             dup2(null, 0);
