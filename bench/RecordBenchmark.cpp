@@ -7,8 +7,9 @@
 //   bench_record ffmpeg <W>x<H> <codec> <ceiling> <seconds> <file>
 //     ffmpeg -f x11grab at <ceiling> frames per second (0: -framerate 100000) with the encoder
 //     that stands behind the same friendly name.
-// Both print fps=<n> cpu_ms=<n> dropped=<n>: frames in the file per recorded second, CPU of
-// the recording process per frame, and frames short of the ceiling's count.
+// Both print fps=<n> cpu_ms=<n> dropped=<n>: frames in the file per recorded second (ours over
+// the span its source measured, ffmpeg's over its -t), CPU of the recording process per frame,
+// and frames short of the ceiling's count over that span.
 #include "capture/CaptureGraph.h"
 #include "platform/avi/AviClasses.h"
 #include "platform/codecs/CompressorCategories.h"
@@ -114,9 +115,14 @@ int Ours(int width, int height, const std::string& codec, int ceiling, double se
     graph.Run(file);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     graph.Stop();
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = SelfCpuMs() - cpu0;
-    Print(FramesInFile(file), elapsed, cpu, ceiling);
+    const long frames = FramesInFile(file);
+    // The span the source itself measured, from its first capture to the stop: the graph's
+    // start-up and stop are no frames short of the ceiling.
+    const double measured = graph.GetLastFrameRate();
+    const double elapsed = measured > 0 ? frames / measured
+                                        : std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    Print(frames, elapsed, cpu, ceiling);
     return 0;
 }
 

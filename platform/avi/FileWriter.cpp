@@ -1,12 +1,11 @@
 #include "platform/avi/FileWriter.h"
 
-#include <algorithm>
-
 #include "platform/avi/AviClasses.h"
-
 #include "platform/com/TaskMemory.h"
+#include "platform/com/WideText.h"
 #include "platform/dshow/FactoryTemplate.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
@@ -101,7 +100,7 @@ HRESULT CFileWriter::Pause()
             if (m_strFileName.empty()) {
                 hr = E_UNEXPECTED;
             } else {
-                std::string path = WideToUtf8(m_strFileName.c_str());
+                std::string path = Utf8FromWide(m_strFileName.c_str());
                 m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
                 if (m_fd < 0) hr = HResultFromErrno(errno);
             }

@@ -1,5 +1,7 @@
 #include "platform/dshow/FactoryTemplate.h"
 
+#include "platform/com/WideText.h"
+
 #include "platform/com/ComPtr.h"
 #include "platform/com/Registry.h"
 #include "platform/dshow/MediaGraphClasses.h"
@@ -93,30 +95,6 @@ HRESULT RegisterFilters(const FactoryTemplateTable& table, BOOL bRegister)
 
 } // namespace
 
-std::string WideToUtf8(LPCWSTR text)
-{
-    std::string out;
-    for (; text && *text; ++text) {
-        auto c = static_cast<std::uint32_t>(*text);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 void AMovieInitTemplates(const FactoryTemplateTable& table, BOOL bLoading)
 {
     for (int i = 0; i < table.count; ++i)
@@ -148,7 +126,7 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, con
 {
     CRegKey key;
     LONG rc = key.Create(HKEY_CLASSES_ROOT, ClassKey(clsServer));
-    if (rc == ERROR_SUCCESS) rc = key.SetStringValue(nullptr, WideToUtf8(szDescription));
+    if (rc == ERROR_SUCCESS) rc = key.SetStringValue(nullptr, Utf8FromWide(szDescription));
     CRegKey server;
     if (rc == ERROR_SUCCESS) rc = server.Create(HKEY_CLASSES_ROOT, ClassKey(clsServer) + "\\" + szServerType);
     if (rc == ERROR_SUCCESS) rc = server.SetStringValue(nullptr, szFileName);

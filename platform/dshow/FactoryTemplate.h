@@ -51,5 +51,3 @@ HRESULT AMovieSetupRegisterServer(REFCLSID clsServer, LPCWSTR szDescription, con
                                   const char* szThreadingModel = "Both", const char* szServerType = "InprocServer32");
 HRESULT AMovieSetupUnregisterServer(REFCLSID clsServer);
 
-// Wide names as the registry's UTF-8 text.
-std::string WideToUtf8(LPCWSTR text);

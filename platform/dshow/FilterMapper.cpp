@@ -1,6 +1,7 @@
 #include "platform/dshow/FilterMapper.h"
 
 #include "platform/com/Registry.h"
+#include "platform/com/WideText.h"
 #include "platform/dshow/FactoryTemplate.h"
 #include "platform/dshow/MediaGraphClasses.h"
 
@@ -72,7 +73,7 @@ std::vector<BYTE> EncodeFilterData(const REGFILTER2& rf2)
         const REGFILTERPINS& pin = rf2.rgPins[i];
         DWORD flags = (pin.bRendered ? PIN_RENDERED : 0) | (pin.bOutput ? PIN_OUTPUT : 0) |
                       (pin.bZero ? PIN_ZERO : 0) | (pin.bMany ? PIN_MANY : 0);
-        std::string name = WideToUtf8(pin.strName);
+        std::string name = Utf8FromWide(pin.strName);
         PutDword(out, flags);
         PutDword(out, static_cast<DWORD>(name.size()));
         out.insert(out.end(), name.begin(), name.end());
@@ -116,7 +117,7 @@ std::optional<RegisteredFilter> DecodeFilterData(const std::vector<BYTE>& data)
 std::string FilterInstanceKey(const CLSID* pclsidCategory, LPCWSTR szInstance, REFCLSID Filter)
 {
     const CLSID& category = pclsidCategory ? *pclsidCategory : CLSID_LegacyAmFilterCategory;
-    std::string instance = szInstance ? WideToUtf8(szInstance) : StringFromGUID(Filter);
+    std::string instance = szInstance ? Utf8FromWide(szInstance) : StringFromGUID(Filter);
     return "CLSID\\" + StringFromGUID(category) + "\\Instance\\" + instance;
 }
 
@@ -132,7 +133,7 @@ HRESULT CFilterMapper2::CreateCategory(REFCLSID clsidCategory, DWORD dwCategoryM
     std::string path = "CLSID\\" + StringFromGUID(CLSID_ActiveMovieCategories) + "\\Instance\\" +
                        StringFromGUID(clsidCategory);
     LONG rc = key.Create(HKEY_CLASSES_ROOT, path);
-    if (rc == ERROR_SUCCESS) rc = key.SetStringValue("FriendlyName", WideToUtf8(Description));
+    if (rc == ERROR_SUCCESS) rc = key.SetStringValue("FriendlyName", Utf8FromWide(Description));
     if (rc == ERROR_SUCCESS) rc = key.SetStringValue("CLSID", StringFromGUID(clsidCategory));
     if (rc == ERROR_SUCCESS) rc = key.SetDWORDValue("Merit", dwCategoryMerit);
     return HRESULT_FROM_WIN32(static_cast<unsigned long>(rc));
@@ -152,7 +153,7 @@ HRESULT CFilterMapper2::RegisterFilter(REFCLSID clsidFilter, LPCWSTR Name, IMoni
     if (prf2->dwVersion != 1 || (prf2->cPins && !prf2->rgPins)) return E_INVALIDARG;
     CRegKey key;
     LONG rc = key.Create(HKEY_CLASSES_ROOT, FilterInstanceKey(pclsidCategory, szInstance, clsidFilter));
-    if (rc == ERROR_SUCCESS) rc = key.SetStringValue("FriendlyName", WideToUtf8(Name));
+    if (rc == ERROR_SUCCESS) rc = key.SetStringValue("FriendlyName", Utf8FromWide(Name));
     if (rc == ERROR_SUCCESS) rc = key.SetStringValue("CLSID", StringFromGUID(clsidFilter));
     if (rc == ERROR_SUCCESS) {
         std::vector<BYTE> data = EncodeFilterData(*prf2);
