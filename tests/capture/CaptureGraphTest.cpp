@@ -60,6 +60,8 @@ protected:
     }
 
     TempDir m_dir;
+    // An empty registry: a class that is not built in must not be found installed instead.
+    ScopedEnv m_registry {"VANTOREL_REGISTRY", m_dir.file("registry")};
     options::CVideoOptions m_options;
     CFakeDevices m_devices;
     CFakeMixer m_mixer;
