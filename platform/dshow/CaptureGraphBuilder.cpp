@@ -2,6 +2,7 @@
 
 #include "platform/com/ObjectCreation.h"
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/PinOwner.h"
 
 #include <new>
 #include <vector>
@@ -75,14 +76,6 @@ ComPtr<IBaseFilter> FilterOf(IUnknown* pUnk)
     ComPtr<IBaseFilter> filter;
     if (pUnk) pUnk->QueryInterface(IID_IBaseFilter, filter.ReleaseAndGetVoidAddressOf());
     return filter;
-}
-
-ComPtr<IBaseFilter> OwnerOf(IPin* pPin)
-{
-    PIN_INFO info {};
-    ComPtr<IBaseFilter> owner;
-    if (SUCCEEDED(pPin->QueryPinInfo(&info))) owner.Attach(info.pFilter);
-    return owner;
 }
 
 } // namespace

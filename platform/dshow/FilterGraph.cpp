@@ -3,6 +3,7 @@
 #include "platform/com/ObjectCreation.h"
 #include "platform/dshow/MediaGraphClasses.h"
 #include "platform/dshow/MediaType.h"
+#include "platform/dshow/PinOwner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -73,14 +74,6 @@ std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* pFilter)
     ULONG fetched = 0;
     while (pEnum->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) == S_OK && fetched == 1) pins.push_back(pin);
     return pins;
-}
-
-ComPtr<IBaseFilter> OwnerOf(IPin* pPin)
-{
-    PIN_INFO info {};
-    ComPtr<IBaseFilter> owner;
-    if (SUCCEEDED(pPin->QueryPinInfo(&info))) owner.Attach(info.pFilter);
-    return owner;
 }
 
 } // namespace
