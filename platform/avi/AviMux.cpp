@@ -282,13 +282,5 @@ HRESULT CAviMux::GetOutputCompatibilityIndex(BOOL* pfOldIndex)
 
 HRESULT CreateAviMux(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* p = new (std::nothrow) CAviMux(pUnkOuter);
-    if (!p) return E_OUTOFMEMORY;
-    p->NonDelegatingAddRef();
-    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
-    p->NonDelegatingRelease();
-    return hr;
+    return CreateComObject<CAviMux>(pUnkOuter, riid, ppv);
 }

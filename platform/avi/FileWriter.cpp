@@ -228,13 +228,5 @@ HRESULT CFileWriter::EndOutput()
 
 HRESULT CreateFileWriter(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* p = new (std::nothrow) CFileWriter(pUnkOuter);
-    if (!p) return E_OUTOFMEMORY;
-    p->NonDelegatingAddRef();
-    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
-    p->NonDelegatingRelease();
-    return hr;
+    return CreateComObject<CFileWriter>(pUnkOuter, riid, ppv);
 }

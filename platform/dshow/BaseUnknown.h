@@ -5,6 +5,7 @@
 #include "platform/com/Unknown.h"
 
 #include <atomic>
+#include <new>
 
 struct INonDelegatingUnknown {
     virtual HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) = 0;
@@ -48,6 +49,22 @@ private:
 
 // Hands out pUnk as the answer of a QueryInterface, with a reference.
 HRESULT GetInterface(IUnknown* pUnk, void** ppv);
+
+// A built-in class's creation: a new T made from its outer object, asked for riid. An aggregated
+// object is asked only for its own (inner) IUnknown.
+template <class T>
+HRESULT CreateComObject(IUnknown* pUnkOuter, REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
+    auto* p = new (std::nothrow) T(pUnkOuter);
+    if (!p) return E_OUTOFMEMORY;
+    p->NonDelegatingAddRef();
+    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
+    p->NonDelegatingRelease();
+    return hr;
+}
 
 // The IUnknown methods of an object derived from CUnknown and from interfaces.
 #define DECLARE_IUNKNOWN                                                                         \

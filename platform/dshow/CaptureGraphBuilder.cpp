@@ -252,13 +252,5 @@ HRESULT CCaptureGraphBuilder::RenderStream(const GUID* pCategory, const GUID* pT
 
 HRESULT CreateCaptureGraphBuilder2(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* p = new (std::nothrow) CCaptureGraphBuilder(pUnkOuter);
-    if (!p) return E_OUTOFMEMORY;
-    p->NonDelegatingAddRef();
-    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
-    p->NonDelegatingRelease();
-    return hr;
+    return CreateComObject<CCaptureGraphBuilder>(pUnkOuter, riid, ppv);
 }

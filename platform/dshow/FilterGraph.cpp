@@ -425,13 +425,5 @@ HRESULT CFilterGraph::WaitForCompletion(long msTimeout, long* pEvCode)
 
 HRESULT CreateFilterGraph(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* p = new (std::nothrow) CFilterGraph(pUnkOuter);
-    if (!p) return E_OUTOFMEMORY;
-    p->NonDelegatingAddRef();
-    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
-    p->NonDelegatingRelease();
-    return hr;
+    return CreateComObject<CFilterGraph>(pUnkOuter, riid, ppv);
 }

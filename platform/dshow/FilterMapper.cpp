@@ -164,13 +164,5 @@ HRESULT CFilterMapper2::RegisterFilter(REFCLSID clsidFilter, LPCWSTR Name, IMoni
 
 HRESULT CreateFilterMapper2(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* p = new (std::nothrow) CFilterMapper2(pUnkOuter);
-    if (!p) return E_OUTOFMEMORY;
-    p->NonDelegatingAddRef();
-    HRESULT hr = p->NonDelegatingQueryInterface(riid, ppv);
-    p->NonDelegatingRelease();
-    return hr;
+    return CreateComObject<CFilterMapper2>(pUnkOuter, riid, ppv);
 }
