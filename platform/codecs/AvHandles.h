@@ -1,10 +1,12 @@
 #pragma once
-// Owning handles for the libav objects the compressors hold.
+// Owning handles for the libav objects the compressors hold, and their errors as results.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/dict.h>
 #include <libswscale/swscale.h>
 }
+
+#include "platform/com/ComBase.h"
 
 #include <memory>
 
@@ -34,3 +36,8 @@ struct AvDictionary {
     AvDictionary& operator=(const AvDictionary&) = delete;
     ~AvDictionary() { av_dict_free(&p); }
 };
+
+inline HRESULT HResultFromAv(int err)
+{
+    return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
+}

@@ -22,11 +22,6 @@ namespace {
 constexpr WORD MPEGLAYER3_ID_MPEG = 1;
 constexpr DWORD MPEGLAYER3_FLAG_PADDING_ISO = 0;
 
-HRESULT HResultFromAv(int err)
-{
-    return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
-}
-
 // The sample formats we can fill, in the order we prefer them.
 bool Fillable(AVSampleFormat f)
 {

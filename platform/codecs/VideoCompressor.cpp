@@ -43,11 +43,6 @@ EncoderSetup SetupFor(const char* encoder)
     return {AV_PIX_FMT_YUV420P, 2, 24, false};
 }
 
-HRESULT HResultFromAv(int err)
-{
-    return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
-}
-
 constexpr LONG kMaxDimension = 16384;
 constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 15;  // the capture pin's default cap
 constexpr REFERENCE_TIME kKeyFrameInterval = 2 * UNITS;
