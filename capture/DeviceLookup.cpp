@@ -2,7 +2,6 @@
 
 #include "platform/com/ComPtr.h"
 #include "platform/com/ObjectCreation.h"
-#include "platform/com/WideText.h"
 
 BOOL FindFilterByFriendlyName(REFCLSID category, const std::string& name, IBaseFilter** ppFilter)
 {
@@ -18,20 +17,8 @@ BOOL FindFilterByFriendlyName(REFCLSID category, const std::string& name, IBaseF
     BOOL bResult = FALSE;
     ComPtr<IMoniker> pMoniker;
     while (pEnum->Next(1, pMoniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-        ComPtr<IPropertyBag> pBag;
-        if (FAILED(pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, pBag.ReleaseAndGetVoidAddressOf())) ||
-            !pBag)
-            continue;
-        VARIANT var;
-        VariantInit(&var);
-        var.vt = VT_BSTR;
-        if (FAILED(pBag->Read(L"FriendlyName", &var, nullptr)) || var.vt != VT_BSTR) {
-            VariantClear(&var);
-            continue;
-        }
-        const bool bEqual = Utf8FromWide(var.bstrVal) == name;
-        VariantClear(&var);
-        if (!bEqual)
+        std::string strName;
+        if (FAILED(ReadFriendlyName(pMoniker.Get(), &strName)) || strName != name)
             continue;
         HRESULT hr = pMoniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(ppFilter));
         bResult = SUCCEEDED(hr) && *ppFilter != nullptr;

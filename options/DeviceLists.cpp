@@ -13,25 +13,6 @@ namespace options {
 
 namespace {
 
-// The moniker's "FriendlyName"; S_OK only when it was read as a string.
-HRESULT ReadFriendlyName(IMoniker* pMoniker, std::string* pName)
-{
-    ComPtr<IPropertyBag> pBag;
-    HRESULT hr = pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, pBag.ReleaseAndGetVoidAddressOf());
-    if (FAILED(hr) || !pBag)
-        return FAILED(hr) ? hr : E_NOINTERFACE;
-    VARIANT var;
-    VariantInit(&var);
-    var.vt = VT_BSTR;
-    hr = pBag->Read(L"FriendlyName", &var, nullptr);
-    if (hr == S_OK && var.vt == VT_BSTR)
-        *pName = Utf8FromWide(var.bstrVal);
-    else if (hr == S_OK)
-        hr = E_FAIL;
-    VariantClear(&var);
-    return hr;
-}
-
 HRESULT CreateDevEnum(DWORD dwContext, ComPtr<ICreateDevEnum>& pDevEnum)
 {
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, dwContext, IID_ICreateDevEnum,

@@ -63,3 +63,7 @@ void RegisterDeviceCategory(REFCLSID category, DeviceLister lister);
 void RevokeDeviceCategory(REFCLSID category);
 
 HRESULT CreateSystemDeviceEnum(IUnknown* pUnkOuter, REFIID riid, void** ppv);
+
+// A moniker's "FriendlyName" in the system code page: the bag's result, E_FAIL when the value is
+// not a string; *pName is set only when it was read as one.
+HRESULT ReadFriendlyName(IMoniker* pMoniker, std::string* pName);

@@ -1,5 +1,6 @@
 #include "platform/dshow/SystemDeviceEnum.h"
 
+#include "platform/com/ComPtr.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/com/WideText.h"
 
@@ -286,4 +287,22 @@ HRESULT CDevicePropertyBag::Read(LPCOLESTR pszPropName, VARIANT* pVar, IErrorLog
 HRESULT CDevicePropertyBag::Write(LPCOLESTR, VARIANT*)
 {
     return E_ACCESSDENIED;
+}
+
+HRESULT ReadFriendlyName(IMoniker* pMoniker, std::string* pName)
+{
+    if (!pMoniker || !pName) return E_POINTER;
+    ComPtr<IPropertyBag> pBag;
+    HRESULT hr = pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, pBag.ReleaseAndGetVoidAddressOf());
+    if (FAILED(hr) || !pBag) return FAILED(hr) ? hr : E_NOINTERFACE;
+    VARIANT var;
+    VariantInit(&var);
+    var.vt = VT_BSTR;
+    hr = pBag->Read(L"FriendlyName", &var, nullptr);
+    if (SUCCEEDED(hr) && var.vt == VT_BSTR)
+        *pName = Utf8FromWide(var.bstrVal);
+    else if (SUCCEEDED(hr))
+        hr = E_FAIL;
+    VariantClear(&var);
+    return hr;
 }

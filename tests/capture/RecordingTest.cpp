@@ -4,7 +4,6 @@
 #include "platform/avi/AviClasses.h"
 #include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ObjectCreation.h"
-#include "platform/com/WideText.h"
 #include "platform/dshow/DeviceEnum.h"
 #include "platform/dshow/MediaGraphClasses.h"
 #include "platform/pulse/SoundDevices.h"
@@ -156,13 +155,8 @@ protected:
         ComPtr<IMoniker> pMoniker;
         if (pEnum->Next(1, pMoniker.ReleaseAndGetAddressOf(), nullptr) != S_OK)
             return {};
-        ComPtr<IPropertyBag> pBag;
-        pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, pBag.ReleaseAndGetVoidAddressOf());
-        VARIANT var;
-        VariantInit(&var);
-        pBag->Read(L"FriendlyName", &var, nullptr);
-        std::string name = var.vt == VT_BSTR ? Utf8FromWide(var.bstrVal) : std::string();
-        VariantClear(&var);
+        std::string name;
+        ReadFriendlyName(pMoniker.Get(), &name);
         return name;
     }
 
