@@ -46,6 +46,7 @@ EncoderSetup SetupFor(const char* encoder)
 constexpr LONG kMaxDimension = 16384;
 constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 15;  // the capture pin's default cap
 constexpr REFERENCE_TIME kKeyFrameInterval = 2 * UNITS;
+constexpr std::size_t kPipelineSlots = 3;
 
 }  // namespace
 
@@ -321,30 +322,36 @@ HRESULT CVideoCompressor::StartStreaming()
         m_sws.reset();
         return E_FAIL;
     }
-    m_frame.reset(av_frame_alloc());
     m_packet.reset(av_packet_alloc());
-    if (!m_frame || !m_packet) return E_OUTOFMEMORY;
-    m_frame->format = m_encoderFormat;
-    m_frame->width = m_codedWidth;
-    m_frame->height = m_codedHeight;
-    int err = av_frame_get_buffer(m_frame.get(), 0);
-    if (err < 0) return HResultFromAv(err);
+    if (!m_packet) return E_OUTOFMEMORY;
+    // One picture being coded, one waiting, one being converted: the streaming thread waits
+    // only when coding falls two frames behind.
+    std::vector<EncodeSlot> slots(kPipelineSlots);
+    for (EncodeSlot& slot : slots) {
+        slot.picture.reset(av_frame_alloc());
+        if (!slot.picture) return E_OUTOFMEMORY;
+        slot.picture->format = m_encoderFormat;
+        slot.picture->width = m_codedWidth;
+        slot.picture->height = m_codedHeight;
+        int err = av_frame_get_buffer(slot.picture.get(), 0);
+        if (err < 0) return HResultFromAv(err);
+    }
     m_frameIndex = 0;
-    return S_OK;
+    return m_pipeline.Start(std::move(slots), [this](EncodeSlot& slot) { return EncodeAndDeliver(slot); });
 }
 
 HRESULT CVideoCompressor::StopStreaming()
 {
+    m_pipeline.Stop();
     m_sws.reset();
-    m_frame.reset();
     m_packet.reset();
     m_padded = {};
     return S_OK;
 }
 
-HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits)
+HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits, AVFrame* pPicture)
 {
-    int err = av_frame_make_writable(m_frame.get());  // the encoder may still hold the last one
+    int err = av_frame_make_writable(pPicture);  // the encoder may still hold the last one
     if (err < 0) return HResultFromAv(err);
     // Bottom-up rows: start at the last row and step backwards.
     const uint8_t* src[4] = {pBits + static_cast<std::size_t>(m_in.height - 1) * m_in.stride, nullptr, nullptr, nullptr};
@@ -385,24 +392,49 @@ HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits)
     }
     source->buf[0] = av_buffer_create(source->data[0], 1, [](void*, uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
     if (!source->buf[0]) return E_OUTOFMEMORY;
-    err = sws_scale_frame(m_sws.get(), m_frame.get(), source.get());
+    err = sws_scale_frame(m_sws.get(), pPicture, source.get());
     return err < 0 ? HResultFromAv(err) : S_OK;
 }
 
 HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
 {
-    if (!m_encoder || !m_frame) return VFW_E_WRONG_STATE;
+    if (!m_encoder || !m_packet) return VFW_E_WRONG_STATE;
     BYTE* pBits = nullptr;
     HRESULT hr = pSample->GetPointer(&pBits);
     if (FAILED(hr)) return hr;
     // A short frame would make the conversion read past the buffer.
     if (static_cast<std::size_t>(pSample->GetActualDataLength()) < static_cast<std::size_t>(m_in.stride) * m_in.height)
         return E_INVALIDARG;
-    hr = ConvertFrame(pBits);
-    if (FAILED(hr)) return hr;
-    m_frame->pts = m_frameIndex++;
+    // A failure of an earlier frame's coding comes back here, and stops the stream.
+    EncodeSlot* slot = m_pipeline.Acquire(&hr);
+    if (!slot) return hr;
+    hr = ConvertFrame(pBits, slot->picture.get());
+    if (FAILED(hr)) {
+        m_pipeline.Release(slot);
+        return hr;
+    }
+    slot->bTimed = pSample->GetTime(&slot->tStart, &slot->tStop) == S_OK;
+    slot->bDiscontinuity = pSample->IsDiscontinuity() == S_OK;
+    m_pipeline.Submit(slot);
+    return S_OK;
+}
+
+HRESULT CVideoCompressor::Drain()
+{
+    return m_pipeline.WaitIdle();
+}
+
+HRESULT CVideoCompressor::BeginFlush()
+{
+    m_pipeline.Discard();
+    return CTransformFilter::BeginFlush();
+}
+
+HRESULT CVideoCompressor::EncodeAndDeliver(EncodeSlot& slot)
+{
+    slot.picture->pts = m_frameIndex++;
     m_bEncoderUsed = true;
-    int err = avcodec_send_frame(m_encoder.get(), m_frame.get());
+    int err = avcodec_send_frame(m_encoder.get(), slot.picture.get());
     if (err < 0) return HResultFromAv(err);
     err = avcodec_receive_packet(m_encoder.get(), m_packet.get());
     // The settings leave the encoder no delay; a frame held back would shift every later one.
@@ -410,7 +442,7 @@ HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
     if (err < 0) return HResultFromAv(err);
 
     IMediaSample* pOut = nullptr;
-    hr = InitializeOutputSample(pSample, &pOut);
+    HRESULT hr = InitializeOutputSample(nullptr, &pOut);
     if (SUCCEEDED(hr)) {
         BYTE* p = nullptr;
         hr = pOut->GetPointer(&p);
@@ -419,7 +451,9 @@ HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
             std::memcpy(p, m_packet->data, static_cast<std::size_t>(m_packet->size));
             hr = pOut->SetActualDataLength(m_packet->size);
         }
+        if (SUCCEEDED(hr) && slot.bTimed) hr = pOut->SetTime(&slot.tStart, &slot.tStop);
         if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint((m_packet->flags & AV_PKT_FLAG_KEY) != 0);
+        if (SUCCEEDED(hr)) hr = pOut->SetDiscontinuity(slot.bDiscontinuity);
         if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
         pOut->Release();
     }

@@ -1,7 +1,9 @@
 #pragma once
 // The video compressor filter: uncompressed bottom-up RGB frames (32, 24, 5-6-5, 5-5-5 and
-// 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder.
+// 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder. Frames
+// are converted as they arrive and coded on a thread of the filter's own, in order.
 #include "platform/codecs/AvHandles.h"
+#include "platform/codecs/EncodePipeline.h"
 #include "platform/codecs/EncoderChoice.h"
 #include "platform/dshow/DeviceEnum.h"
 #include "platform/dshow/TransformFilter.h"
@@ -37,6 +39,8 @@ public:
     HRESULT SetMediaType(PIN_DIRECTION direction, const CMediaType* pmt) override;
     HRESULT BreakConnect(PIN_DIRECTION direction) override;
     HRESULT Receive(IMediaSample* pSample) override;
+    HRESULT Drain() override;
+    HRESULT BeginFlush() override;
     HRESULT StartStreaming() override;
     HRESULT StopStreaming() override;
 
@@ -52,7 +56,8 @@ private:
     static HRESULT ReadInputFormat(const CMediaType* mt, InputFormat* format);
     HRESULT OpenEncoder();
     HRESULT BuildOutputType(CMediaType* mt) const;
-    HRESULT ConvertFrame(const BYTE* pBits);
+    HRESULT ConvertFrame(const BYTE* pBits, AVFrame* pPicture);
+    HRESULT EncodeAndDeliver(EncodeSlot& slot);  // on the coding thread
 
     VideoEncoderChoice m_choice;
     InputFormat m_in;
@@ -63,7 +68,8 @@ private:
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
     SwsContextPtr m_sws;
     std::vector<uint8_t> m_padded;  // the input with its edge repeated, top row first
-    AvFramePtr m_frame;
+    // Converting on the streaming thread, coding and delivering on the pipeline's.
+    CEncodePipeline m_pipeline;
     AvPacketPtr m_packet;
     int64_t m_frameIndex = 0;
 };

@@ -44,6 +44,7 @@ struct VideoChain {
     AM_MEDIA_TYPE outType {};
     int bits;
     LONG width, height;
+    bool ended = true;
 
     VideoChain(const std::string& encoder, int bits_, LONG w, LONG h, REFERENCE_TIME avg = kFrameTime)
         : bits(bits_), width(w), height(h)
@@ -69,12 +70,21 @@ struct VideoChain {
     }
     void Start()
     {
+        ended = false;
         ASSERT_EQ(sink.Pause(), S_OK);
         ASSERT_EQ(compressor->Pause(), S_OK);
         ASSERT_EQ(source.Pause(), S_OK);
     }
+    // The frames still being coded reach the sink only before it stops, and the graph stops
+    // downstream first: a pushing source ends its stream first.
+    HRESULT End()
+    {
+        ended = true;
+        return source.PushEndOfStream();
+    }
     void Stop()
     {
+        if (!ended) End();
         sink.Stop();
         compressor->Stop();
         source.Stop();
@@ -134,7 +144,7 @@ TEST_P(VideoCompression, DeliversOneDecodableFramePerInputFrame)
     chain.Start();
     std::vector<std::vector<uint8_t>> expected;
     chain.Push(0, kFrames, &expected);
-    ASSERT_EQ(chain.source.PushEndOfStream(), S_OK);
+    ASSERT_EQ(chain.End(), S_OK);
     chain.Stop();
 
     std::vector<ReceivedSample> got = chain.sink.Samples();
@@ -314,3 +324,33 @@ TEST(VideoCompressor, RefusesShortFramesAndTypesItCannotRead)
 }
 
 }  // namespace
+
+TEST(VideoCompressor, ADownstreamThatStopsEndsTheStreamWithinAFewFrames)
+{
+    // Coding runs behind the pushes; the refusal of a stopped sink still reaches the source
+    // soon, and stopping the compressor afterwards does not wait on the lost frames.
+    VideoChain chain("mjpeg", 32, 64, 48);
+    ASSERT_EQ(chain.Connect(), S_OK);
+    chain.Start();
+    chain.Push(0, 3, nullptr);
+    chain.sink.Stop();
+    HRESULT hr = S_OK;
+    int pushed = 3;
+    for (; pushed < 40 && hr == S_OK; ++pushed) {
+        std::vector<BYTE> frame = MakeFrame(32, 64, 48, pushed, nullptr);
+        REFERENCE_TIME start = pushed * kFrameTime, stop = start + kFrameTime;
+        hr = chain.source.Push(frame.data(), frame.size(), &start, &stop, true);
+    }
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_LE(pushed, 3 + 5);
+    EXPECT_LE(chain.sink.Samples().size(), 3u);
+    chain.compressor->Stop();
+    chain.source.Stop();
+
+    // The next run codes again.
+    std::size_t before = chain.sink.Samples().size();
+    chain.Start();
+    chain.Push(0, 4, nullptr);
+    chain.Stop();
+    EXPECT_EQ(chain.sink.Samples().size(), before + 4);
+}
