@@ -295,17 +295,21 @@ inline uint8_t* Put(uint8_t* p, unsigned word)
 
 }  // namespace
 
-CVideo1Encoder::CVideo1Encoder(int width, int height, int keyFrameInterval)
+CVideo1Encoder::CVideo1Encoder(int width, int height, int keyFrameInterval, int threads)
     : m_width(width), m_height(height), m_keyFrameInterval(keyFrameInterval)
 {
     if (width <= 0 || height <= 0 || width % 4 || height % 4) {
         throw std::invalid_argument("Video 1 frames are a positive multiple of 4 wide and high");
     }
     m_shown.assign(static_cast<size_t>(width) * height, 0);
-    // Two halves on two threads pay once the frame is big enough to hide the hand-over.
+    m_input.assign(static_cast<size_t>(width) * height, 0);
     const int rows = height / 4;
-    const bool split = std::thread::hardware_concurrency() >= 2 && static_cast<long>(width) * height >= 320 * 240;
-    m_bands.resize(split ? 2 : 1);
+    if (threads <= 0) {
+        // Two halves on two threads pay once the frame is big enough to hide the hand-over.
+        const bool split = std::thread::hardware_concurrency() >= 2 && static_cast<long>(width) * height >= 320 * 240;
+        threads = split ? 2 : 1;
+    }
+    m_bands.resize(static_cast<size_t>(std::min(threads, rows)));
     for (size_t k = 0; k < m_bands.size(); ++k) {
         m_bands[k].firstRow = static_cast<int>(rows * k / m_bands.size());
         m_bands[k].endRow = static_cast<int>(rows * (k + 1) / m_bands.size());
@@ -329,14 +333,15 @@ bool CVideo1Encoder::Encode(const uint16_t* pixels, ptrdiff_t strideBytes, std::
     bool keyFrame = m_forceKey || (m_keyFrameInterval > 0 && m_sinceKey + 1 >= m_keyFrameInterval);
     const auto* top = reinterpret_cast<const uint8_t*>(pixels);
 
-    if (m_bands.size() == 1) {
-        EncodeBand(m_bands[0], top, strideBytes, keyFrame);
-    } else {
-        auto other = std::async(std::launch::async,
-                                [&] { EncodeBand(m_bands[1], top, strideBytes, keyFrame); });
-        EncodeBand(m_bands[0], top, strideBytes, keyFrame);
-        other.get();
+    // The bands share nothing but the input: each writes its own block rows of m_shown and
+    // m_input and its own bytes.
+    std::vector<std::future<void>> others;
+    for (size_t k = 1; k < m_bands.size(); ++k) {
+        others.push_back(std::async(std::launch::async,
+                                    [this, k, top, strideBytes, keyFrame] { EncodeBand(m_bands[k], top, strideBytes, keyFrame); }));
     }
+    EncodeBand(m_bands[0], top, strideBytes, keyFrame);
+    for (auto& other : others) other.get();
 
     bool skipped = false;
     size_t total = 2;
@@ -370,21 +375,28 @@ void CVideo1Encoder::EncodeBand(Band& band, const uint8_t* top, ptrdiff_t stride
         for (int bx = 0; bx < blocksWide; ++bx) {
             const int x0 = bx * 4;
             uint16_t* shownRows[4];
-            uint64_t sameRows = 0;
+            uint64_t sameShown = 0, sameInput = 0;
             for (int py = 0; py < 4; ++py) {
                 const int y = y0 + 3 - py;
-                uint64_t now;
+                const size_t at = static_cast<size_t>(y) * m_width + x0;
+                uint64_t now, was, before;
                 std::memcpy(&now, top + y * stride + x0 * 2, 8);
                 now &= 0x7FFF7FFF7FFF7FFFull;
                 std::memcpy(blk.v + 4 * py, &now, 8);
-                shownRows[py] = m_shown.data() + static_cast<size_t>(y) * m_width + x0;
-                uint64_t was;
+                shownRows[py] = m_shown.data() + at;
                 std::memcpy(&was, shownRows[py], 8);
-                sameRows |= now ^ was;
+                sameShown |= now ^ was;
+                std::memcpy(&before, m_input.data() + at, 8);
+                if (now != before) {
+                    sameInput = 1;
+                    std::memcpy(m_input.data() + at, &now, 8);
+                }
             }
 
+            // An input block as it was last frame shows what it showed then: a photograph
+            // coded with loss is not looked at again while it stands still.
             int skipError = 0;
-            bool skip = !keyFrame && sameRows == 0;
+            bool skip = !keyFrame && (sameShown == 0 || sameInput == 0);
             if (!keyFrame && !skip) {
                 for (int i = 0; i < 16; ++i) {
                     unsigned a = blk.v[i], b = shownRows[i / 4][i % 4];

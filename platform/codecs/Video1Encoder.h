@@ -5,8 +5,8 @@
 // into two colours per 2x2 quadrant, whichever costs least in error plus bytes. Blocks of one or
 // two distinct colours (text, flat slides) always come out exact.
 //
-// Not thread-safe: one caller at a time. Encode may code the two halves of a large frame on a
-// second thread of its own, which has ended when Encode returns.
+// Not thread-safe: one caller at a time. Encode may code bands of a large frame on threads of
+// its own, which have ended when Encode returns.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,8 +15,9 @@ class CVideo1Encoder {
 public:
     // width and height: multiples of 4, > 0 (std::invalid_argument otherwise).
     // keyFrameInterval: a key frame at least every that many frames; <= 0 only the first and
-    // forced ones.
-    CVideo1Encoder(int width, int height, int keyFrameInterval);
+    // forced ones. threads: how many bands of block rows are coded at once; <= 0 picks two for
+    // frames of 320x240 and more on a machine with two processors, else one.
+    CVideo1Encoder(int width, int height, int keyFrameInterval, int threads = 0);
 
     // pixels: RGB555 (bit 15 is ignored), top row first, rows strideBytes apart (negative for a
     // bottom-up picture: pixels then points at the top row). Appends one frame's bitstream to
@@ -48,5 +49,6 @@ private:
     int m_sinceKey = 0;     // frames coded since the last key frame
     bool m_forceKey = true;  // the first frame
     std::vector<uint16_t> m_shown;  // what the decoder shows after the last frame, top row first
+    std::vector<uint16_t> m_input;  // the last frame's input, bit 15 cleared, top row first
     std::vector<Band> m_bands;
 };
