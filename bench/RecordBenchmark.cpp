@@ -62,13 +62,15 @@ long FramesInFile(const std::string& file)
 // The ffmpeg encoder arguments for a friendly name, as our compressors configure theirs.
 std::vector<std::string> EncoderArguments(const std::string& codec)
 {
+    // Our compressors code a key frame every 2 s of the capture pin's 15 frames a second.
     static const std::map<std::string, std::vector<std::string>> table {
         {"none", {"-c:v", "rawvideo", "-pix_fmt", "bgra"}},
-        {"Microsoft Video 1", {"-c:v", "msvideo1", "-pix_fmt", "rgb555le"}},
+        {"Microsoft Video 1", {"-c:v", "msvideo1", "-pix_fmt", "rgb555le", "-keyint_min", "29"}},
         {"Motion JPEG", {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-q:v", "3"}},
-        {"MPEG-4 Video", {"-c:v", "mpeg4", "-pix_fmt", "yuv420p", "-bf", "0", "-q:v", "3"}},
-        {"H.264 Video", {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "veryfast", "-tune", "zerolatency", "-crf", "23"}},
-        {"FFV1 Lossless", {"-c:v", "ffv1", "-pix_fmt", "bgr0"}},
+        {"MPEG-4 Video", {"-c:v", "mpeg4", "-pix_fmt", "yuv420p", "-bf", "0", "-q:v", "3", "-g", "30"}},
+        {"H.264 Video",
+         {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "veryfast", "-tune", "zerolatency", "-crf", "20", "-g", "30"}},
+        {"FFV1 Lossless", {"-c:v", "ffv1", "-pix_fmt", "bgr0", "-level", "3", "-g", "30"}},
     };
     auto it = table.find(codec);
     return it == table.end() ? std::vector<std::string> {} : it->second;
@@ -142,7 +144,9 @@ int Ffmpeg(const std::string& size, const std::string& codec, int ceiling, doubl
     // Frames as grabbed: no duplicates to keep a constant rate, counted by ffmpeg itself (an AVI
     // muxer would pad the gaps of an uncapped grab with empty chunks that are no frames).
     const std::string progress = file + ".progress";
-    args.insert(args.end(), {"-fps_mode", "passthrough", "-progress", progress});
+    // Two grabs within one tick of the input's 1/rate time base would share a time stamp, which
+    // MPEG-4 refuses ("Invalid pts"): the encoder counts in milliseconds instead.
+    args.insert(args.end(), {"-fps_mode", "passthrough", "-enc_time_base", "1:1000", "-progress", progress});
     args.push_back(file);
 
     const auto t0 = std::chrono::steady_clock::now();
