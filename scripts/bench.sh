@@ -150,8 +150,21 @@ bench_record() {
     done
 }
 
+# scripts/bench.sh video1: our Microsoft Video 1 coder against libavcodec's in one process on the
+# same synthetic frames (1280x720 and 1920x1080; a still slide, a picture moving over it, a
+# picture changing everywhere). BENCH_FRAMES frames per case (default 30). No display needed.
+bench_video1() {
+    if [[ ! -f "$build/build.ninja" ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target bench_video1 >/dev/null
+    echo "# ${BENCH_FRAMES:-30} frames per case, ours then libavcodec's;$(uptime)" >&2
+    "$build/bench/bench_video1" "${BENCH_FRAMES:-30}" 1280x720 1920x1080
+}
+
 case "${1:-}" in
     capture) bench_capture ;;
     record) bench_record ;;
-    *) echo "usage: scripts/bench.sh capture|record" >&2; exit 2 ;;
+    video1) bench_video1 ;;
+    *) echo "usage: scripts/bench.sh capture|record|video1" >&2; exit 2 ;;
 esac

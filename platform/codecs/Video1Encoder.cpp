@@ -4,7 +4,6 @@
 #include <cstring>
 #include <future>
 #include <stdexcept>
-#include <thread>
 
 // The bitstream, as the decoder reads it: blocks of 4x4 from the bottom block row upward, left to
 // right; in a block, pixel rows from the bottom up, and bit i of a block's flag word belongs to
@@ -304,11 +303,9 @@ CVideo1Encoder::CVideo1Encoder(int width, int height, int keyFrameInterval, int 
     m_shown.assign(static_cast<size_t>(width) * height, 0);
     m_input.assign(static_cast<size_t>(width) * height, 0);
     const int rows = height / 4;
-    if (threads <= 0) {
-        // Two halves on two threads pay once the frame is big enough to hide the hand-over.
-        const bool split = std::thread::hardware_concurrency() >= 2 && static_cast<long>(width) * height >= 320 * 240;
-        threads = split ? 2 : 1;
-    }
+    // One band unless asked: on two processors the other one grabs and converts the next frame
+    // while this one codes, and a second band there was measured to slow coding as often as not.
+    threads = std::max(threads, 1);
     m_bands.resize(static_cast<size_t>(std::min(threads, rows)));
     for (size_t k = 0; k < m_bands.size(); ++k) {
         m_bands[k].firstRow = static_cast<int>(rows * k / m_bands.size());

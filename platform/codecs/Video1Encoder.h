@@ -15,8 +15,8 @@ class CVideo1Encoder {
 public:
     // width and height: multiples of 4, > 0 (std::invalid_argument otherwise).
     // keyFrameInterval: a key frame at least every that many frames; <= 0 only the first and
-    // forced ones. threads: how many bands of block rows are coded at once; <= 0 picks two for
-    // frames of 320x240 and more on a machine with two processors, else one.
+    // forced ones. threads: how many bands of block rows are coded at once, each on a thread
+    // (<= 0: one, on the caller's thread).
     CVideo1Encoder(int width, int height, int keyFrameInterval, int threads = 0);
 
     // pixels: RGB555 (bit 15 is ignored), top row first, rows strideBytes apart (negative for a
