@@ -329,6 +329,9 @@ bool CVideo1Encoder::Encode(const uint16_t* pixels, ptrdiff_t strideBytes, std::
     }
     bool keyFrame = m_forceKey || (m_keyFrameInterval > 0 && m_sinceKey + 1 >= m_keyFrameInterval);
     const auto* top = reinterpret_cast<const uint8_t*>(pixels);
+    // Should this frame fail half-way (no thread, no memory), what is shown no longer matches
+    // the decoder: the next frame then starts afresh.
+    m_forceKey = true;
 
     // The bands share nothing but the input: each writes its own block rows of m_shown and
     // m_input and its own bytes.

@@ -277,6 +277,18 @@ TEST(Video1EncoderTest, KeyFramesComeAtTheIntervalAndWhenForced)
         if (key) keys.push_back(f);
     }
     EXPECT_EQ(keys, (std::vector<int> {0}));
+
+    // A frame in which every block changed depends on nothing before it: a key frame.
+    CVideo1Encoder changing(w, h, 100);
+    Video1Decoder changingDec(w, h);
+    for (int f = 0; f < 4; ++f) {
+        Picture p = TextPicture(w, h, Rgb(8 * f, 0, 0), Rgb(31 - 8 * f, 31, 31), 20 + f);
+        bool key = false;
+        std::vector<uint8_t> bytes = EncodeOne(changing, p, &key);
+        EXPECT_TRUE(key) << "frame " << f;
+        Video1Decoder fresh(w, h);
+        EXPECT_EQ(fresh.Decode(bytes), p) << "frame " << f;
+    }
 }
 
 // Fill colours with red 1 share their first byte with skip codes; input with bit 15 set would
