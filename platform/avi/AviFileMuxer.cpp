@@ -76,6 +76,7 @@ int CAviFileMuxer::OnWrite(void* opaque, const uint8_t* buf, int size)
         return AVERROR(EIO);
     }
     self->m_pos += size;
+    self->m_given += size;
     return size;
 }
 
@@ -100,6 +101,8 @@ HRESULT CAviFileMuxer::Open(IFileWriterOutput* pOutput, const std::vector<AviStr
     if (!pOutput) return E_POINTER;
     if (streams.empty()) return VFW_E_NOT_CONNECTED;
     m_output = ComPtr<IFileWriterOutput>(pOutput);
+    HRESULT hr = m_output->GetBytesWritten(&m_given);
+    if (FAILED(hr)) return hr;
 
     const AVOutputFormat* fmt = av_guess_format("avi", nullptr, nullptr);
     if (!fmt) return E_FAIL;
@@ -130,7 +133,8 @@ HRESULT CAviFileMuxer::Open(IFileWriterOutput* pOutput, const std::vector<AviStr
     avio_flush(m_pb);
     if (FAILED(m_hrError)) return m_hrError;
     m_layout = ParseAviHeader(m_header.data(), m_header.size());
-    m_goodEnd = avio_tell(m_pb);
+    m_pending.push_back(Pending {avio_tell(m_pb), m_given, -1, 0, -1});
+    ConfirmWritten();
     return m_layout && m_layout->strh.size() == m_streams.size() ? S_OK : E_FAIL;
 }
 
@@ -171,12 +175,41 @@ HRESULT CAviFileMuxer::Write(int stream, const BYTE* pData, LONG cb, bool bKey, 
         m_hrError = err < 0 ? HResultFromAvError(err) : E_FAIL;
         return m_hrError;
     }
+    m_pending.push_back(Pending {avio_tell(m_pb), m_given, stream, cb, s.lastStop});
     s.lastDts = dts;
     ++s.packets;
     s.bytes += cb;
     if (pStop && s.format.type == AVMEDIA_TYPE_AUDIO) s.lastStop = std::max(s.lastStop, *pStop);
-    m_goodEnd = avio_tell(m_pb);
+    ConfirmWritten();
     return S_OK;
+}
+
+void CAviFileMuxer::ConfirmWritten()
+{
+    LONGLONG written = 0;
+    if (FAILED(m_output->GetBytesWritten(&written))) return;
+    while (!m_pending.empty() && m_pending.front().given <= written) {
+        m_goodEnd = m_pending.front().end;
+        m_pending.pop_front();
+    }
+}
+
+void CAviFileMuxer::SettleAfterFailure()
+{
+    // A seek to the end waits for the writer, so its count is final; a failure it returns is
+    // one the finish already knows of (or a later one of the same writing).
+    LONGLONG end = 0;
+    m_output->Seek(0, SEEK_END, &end);
+    ConfirmWritten();
+    // What is still pending never reached the file whole: the counts forget it, newest first.
+    for (auto it = m_pending.rbegin(); it != m_pending.rend(); ++it) {
+        if (it->stream < 0) continue;
+        Stream& s = m_streams[it->stream];
+        --s.packets;
+        s.bytes -= it->cb;
+        s.lastStop = it->lastStop;
+    }
+    m_pending.clear();
 }
 
 HRESULT CAviFileMuxer::Patch32(int64_t offset, uint32_t value)
@@ -268,13 +301,15 @@ HRESULT CAviFileMuxer::Finish(int masterStream)
         if (SUCCEEDED(hr)) {
             hr = PatchHeader(masterStream);
         } else {
+            SettleAfterFailure();
             FinishAfterFailure();
-            PatchHeader(masterStream);
+            if (m_goodEnd > m_layout->movi) PatchHeader(masterStream);
         }
     } else if (m_layout) {
-        // The header is on disk; keep the whole chunks after it.
+        // Keep the whole chunks after the header, when the header itself reached the file.
+        SettleAfterFailure();
         HRESULT hrCut = FinishAfterFailure();
-        if (SUCCEEDED(hrCut)) PatchHeader(masterStream);
+        if (SUCCEEDED(hrCut) && m_goodEnd > m_layout->movi) PatchHeader(masterStream);
         if (SUCCEEDED(hr)) hr = hrCut;
     } else {
         m_output->Truncate(0);  // not even the header was written whole

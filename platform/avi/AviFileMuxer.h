@@ -4,12 +4,15 @@
 // finish it corrects what the muxer cannot know: the standard 40-byte header of a bit-field
 // stream and, with a master sound stream, the video rate that makes the frames last as long as
 // the sound. A write failure stops all writing; the finish then cuts the file after the last
-// whole chunk and makes its header describe exactly that.
+// whole chunk that reached the file and makes its header describe exactly that. The writer
+// writes behind: a failure comes back some chunks later, so the chunks not yet known to be in
+// the file are kept until the writer's count of bytes written passes them.
 #include "platform/avi/AviHeaderLayout.h"
 #include "platform/avi/AviStreamFormat.h"
 #include "platform/avi/FileWriter.h"
 #include "platform/com/ComPtr.h"
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -49,6 +52,16 @@ private:
         int64_t lastDts = -1;
         REFERENCE_TIME lastStop = -1;  // sound: end of the last sample, when it had times
     };
+    // A chunk (stream >= 0) or the header (stream -1) not yet known to be in the file.
+    struct Pending {
+        int64_t end;    // in the file
+        int64_t given;  // bytes given to the writer by its end
+        int stream;
+        LONG cb;
+        REFERENCE_TIME lastStop;  // the stream's before this chunk
+    };
+    void ConfirmWritten();
+    void SettleAfterFailure();
     HRESULT Patch32(int64_t offset, uint32_t value);
     HRESULT FinishAfterFailure();
     HRESULT PatchHeader(int masterStream);
@@ -61,7 +74,9 @@ private:
     std::vector<uint8_t> m_header;  // the first bytes of the file as written
     std::optional<AviHeaderLayout> m_layout;
     int64_t m_pos = 0;              // the output's position
-    int64_t m_goodEnd = 0;          // end of the last whole chunk
+    int64_t m_goodEnd = 0;          // end of the last whole chunk known to be in the file
+    int64_t m_given = 0;            // bytes given to the writer, counted as it counts them
+    std::deque<Pending> m_pending;  // in file order, after m_goodEnd
     HRESULT m_hrError = S_OK;       // the first write failure
     bool m_bFinished = false;
 };

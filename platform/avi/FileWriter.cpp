@@ -13,22 +13,6 @@
 #include <new>
 #include <unistd.h>
 
-HRESULT HResultFromErrno(int err)
-{
-    switch (err) {
-    case ENOENT: return HRESULT_FROM_WIN32(3);     // ERROR_PATH_NOT_FOUND
-    case ENOTDIR: return HRESULT_FROM_WIN32(3);
-    case EACCES:
-    case EPERM:
-    case EROFS: return HRESULT_FROM_WIN32(5);      // ERROR_ACCESS_DENIED
-    case ENOSPC: return HRESULT_FROM_WIN32(112);   // ERROR_DISK_FULL
-    case EFBIG: return HRESULT_FROM_WIN32(223);    // ERROR_FILE_TOO_LARGE
-    case EISDIR: return HRESULT_FROM_WIN32(267);   // ERROR_DIRECTORY
-    case ENOMEM: return E_OUTOFMEMORY;
-    default: return E_FAIL;
-    }
-}
-
 CFileWriterInputPin::CFileWriterInputPin(CFileWriter* pFilter, CCritSec* pLock, HRESULT* phr)
     : CBaseInputPin(L"CFileWriterInputPin", pFilter, pLock, phr, L"in"), m_pWriter(pFilter)
 {
@@ -94,15 +78,15 @@ HRESULT CFileWriter::Pause()
         HRESULT hr = S_OK;
         {
             std::lock_guard fileLock(m_fileMutex);
-            if (m_fd >= 0) ::close(m_fd);  // an earlier run's file its writer never ended
-            m_fd = -1;
+            m_file.reset();  // an earlier run's file its writer never ended: written and closed
             m_bClaimed = false;
             if (m_strFileName.empty()) {
                 hr = E_UNEXPECTED;
             } else {
                 std::string path = Utf8FromWide(m_strFileName.c_str());
-                m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-                if (m_fd < 0) hr = HResultFromErrno(errno);
+                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                if (fd < 0) hr = HResultFromErrno(errno);
+                else m_file = std::make_unique<CWriteBehindFile>(fd);
             }
             m_hrOpen = hr;
         }
@@ -135,11 +119,11 @@ HRESULT CFileWriter::CloseFile()
 {
     std::lock_guard fileLock(m_fileMutex);
     m_bClaimed = false;
-    if (m_fd < 0) return S_OK;
-    int rc = ::close(m_fd);
-    m_fd = -1;
+    if (!m_file) return S_OK;
+    HRESULT hr = m_file->Close();
+    m_file.reset();
     m_hrOpen = E_UNEXPECTED;
-    return rc == 0 ? S_OK : HResultFromErrno(errno);
+    return hr;
 }
 
 HRESULT CFileWriter::SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE*)
@@ -174,51 +158,43 @@ HRESULT CFileWriter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt)
 HRESULT CFileWriter::BeginOutput()
 {
     std::lock_guard fileLock(m_fileMutex);
-    if (m_fd < 0) return FAILED(m_hrOpen) ? m_hrOpen : E_UNEXPECTED;
+    if (!m_file) return FAILED(m_hrOpen) ? m_hrOpen : E_UNEXPECTED;
     m_bClaimed = true;
     return S_OK;
-}
-
-namespace {
-constexpr LONG kWritePiece = 256 * 1024;
 }
 
 HRESULT CFileWriter::Write(const BYTE* pData, LONG cb)
 {
     if (cb < 0 || (!pData && cb > 0)) return E_INVALIDARG;
     std::lock_guard fileLock(m_fileMutex);
-    if (m_fd < 0) return VFW_E_WRONG_STATE;
-    while (cb > 0) {
-        // Pieces that stay in the processor's caches: one multi-megabyte write costs the kernel
-        // several times as much per byte as the same bytes in 256 KiB pieces.
-        const auto piece = static_cast<size_t>(std::min<LONG>(cb, kWritePiece));
-        ssize_t n = ::write(m_fd, pData, piece);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return HResultFromErrno(errno);
-        }
-        if (n == 0) return HResultFromErrno(ENOSPC);
-        pData += n;
-        cb -= static_cast<LONG>(n);
-    }
-    return S_OK;
+    if (!m_file) return VFW_E_WRONG_STATE;
+    return m_file->Write(pData, static_cast<std::size_t>(cb));
 }
 
 HRESULT CFileWriter::Seek(LONGLONG offset, int whence, LONGLONG* pPos)
 {
     std::lock_guard fileLock(m_fileMutex);
-    if (m_fd < 0) return VFW_E_WRONG_STATE;
-    off_t pos = ::lseek(m_fd, static_cast<off_t>(offset), whence);
-    if (pos < 0) return HResultFromErrno(errno);
-    if (pPos) *pPos = pos;
-    return S_OK;
+    if (!m_file) return VFW_E_WRONG_STATE;
+    int64_t pos = 0;
+    HRESULT hr = m_file->Seek(offset, whence, &pos);
+    if (SUCCEEDED(hr) && pPos) *pPos = pos;
+    return hr;
 }
 
 HRESULT CFileWriter::Truncate(LONGLONG size)
 {
     std::lock_guard fileLock(m_fileMutex);
-    if (m_fd < 0) return VFW_E_WRONG_STATE;
-    return ::ftruncate(m_fd, static_cast<off_t>(size)) == 0 ? S_OK : HResultFromErrno(errno);
+    if (!m_file) return VFW_E_WRONG_STATE;
+    return m_file->Truncate(size);
+}
+
+HRESULT CFileWriter::GetBytesWritten(LONGLONG* pBytes)
+{
+    if (!pBytes) return E_POINTER;
+    std::lock_guard fileLock(m_fileMutex);
+    if (!m_file) return VFW_E_WRONG_STATE;
+    *pBytes = m_file->BytesWritten();
+    return S_OK;
 }
 
 HRESULT CFileWriter::EndOutput()

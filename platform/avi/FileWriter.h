@@ -3,10 +3,14 @@
 // opens (creates, truncates) it when the filter leaves the stopped state and closes it at stop, so
 // nothing is written while stopped and a new file name counts from the next run. The multiplexer
 // upstream writes through IFileWriterOutput (seeking back to finish its header); samples that
-// arrive on the pin are written at the byte position of their start time, or appended.
+// arrive on the pin are written at the byte position of their start time, or appended. The bytes
+// are written behind the caller by the file's own thread (CWriteBehindFile): a write failure
+// comes back from a later call, and GetBytesWritten tells how far the data really reached.
+#include "platform/avi/WriteBehindFile.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/CaptureInterfaces.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -17,16 +21,19 @@ struct IFileWriterOutput : IUnknown {
     // Claims the file opened for this run; the open failure when there is none. A claimed file
     // stays open past the writer's own stop (the graph stops it first) until EndOutput.
     virtual HRESULT BeginOutput() = 0;
+    // Queues the bytes at the position. A failure to write earlier bytes is returned by the next
+    // call (Write, Seek, Truncate or EndOutput), once; the position is then where writing stopped.
     virtual HRESULT Write(const BYTE* pData, LONG cb) = 0;
     // whence: SEEK_SET / SEEK_CUR / SEEK_END; *pPos gets the new position.
     virtual HRESULT Seek(LONGLONG offset, int whence, LONGLONG* pPos) = 0;
     virtual HRESULT Truncate(LONGLONG size) = 0;
-    // Closes the file; a failure to close (data not on disk) is reported.
+    // Writes what is queued and closes the file; a failure to write or to close (data not on
+    // disk) is reported.
     virtual HRESULT EndOutput() = 0;
+    // How many of the bytes given to Write since the file was opened are in the file, counted in
+    // the order given: after a failure, those before the point where writing stopped.
+    virtual HRESULT GetBytesWritten(LONGLONG* pBytes) = 0;
 };
-
-// The HRESULT of an errno value, as the platform reports file errors.
-HRESULT HResultFromErrno(int err);
 
 class CFileWriter;
 
@@ -62,6 +69,7 @@ public:
     HRESULT Seek(LONGLONG offset, int whence, LONGLONG* pPos) override;
     HRESULT Truncate(LONGLONG size) override;
     HRESULT EndOutput() override;
+    HRESULT GetBytesWritten(LONGLONG* pBytes) override;
 
     // Reports a failure to the graph (EC_ERRORABORT with the result).
     void NotifyError(HRESULT hr);
@@ -73,7 +81,7 @@ private:
     CFileWriterInputPin m_pin;
     std::mutex m_fileMutex;  // the file's state; never held while calling out
     std::wstring m_strFileName;
-    int m_fd = -1;
+    std::unique_ptr<CWriteBehindFile> m_file;
     bool m_bClaimed = false;
     HRESULT m_hrOpen = S_OK;  // why this run has no file
 };
