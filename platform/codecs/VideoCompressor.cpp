@@ -50,11 +50,16 @@ constexpr std::size_t kPipelineSlots = 3;
 
 }  // namespace
 
+bool IsOwnEncoder(const char* encoder)
+{
+    return encoder && std::string(encoder) == "msvideo1";
+}
+
 std::vector<DeviceEntry> ListVideoCompressors(const EncoderAvailable& available)
 {
     std::vector<DeviceEntry> devices;
     for (const VideoEncoderChoice& choice : kVideoEncoderChoices) {
-        if (!available(choice.encoder)) continue;
+        if (!IsOwnEncoder(choice.encoder) && !available(choice.encoder)) continue;
         devices.push_back({choice.friendlyName, [choice](IBaseFilter** pp) { return CreateVideoCompressorFilter(choice, pp); }});
     }
     return devices;
@@ -64,7 +69,7 @@ HRESULT CreateVideoCompressorFilter(const VideoEncoderChoice& choice, IBaseFilte
 {
     if (!ppFilter) return E_POINTER;
     *ppFilter = nullptr;
-    if (!LibavHasEncoder(choice.encoder)) return E_FAIL;
+    if (!IsOwnEncoder(choice.encoder) && !LibavHasEncoder(choice.encoder)) return E_FAIL;
     auto* filter = new (std::nothrow) CVideoCompressor(choice);
     if (!filter) return E_OUTOFMEMORY;
     filter->NonDelegatingAddRef();
@@ -142,6 +147,7 @@ HRESULT CVideoCompressor::SetMediaType(PIN_DIRECTION direction, const CMediaType
     HRESULT hr = ReadInputFormat(pmt, &m_in);
     if (FAILED(hr)) return hr;
     m_encoder.reset();
+    m_video1.reset();
     return S_OK;
 }
 
@@ -149,6 +155,7 @@ HRESULT CVideoCompressor::BreakConnect(PIN_DIRECTION direction)
 {
     if (direction == PINDIR_INPUT) {
         m_encoder.reset();
+        m_video1.reset();
         m_in = InputFormat();
     }
     return S_OK;
@@ -157,19 +164,35 @@ HRESULT CVideoCompressor::BreakConnect(PIN_DIRECTION direction)
 HRESULT CVideoCompressor::OpenEncoder()
 {
     m_encoder.reset();
+    m_video1.reset();
     m_bEncoderUsed = false;
-    const AVCodec* codec = avcodec_find_encoder_by_name(m_choice.encoder);
-    if (!codec) return E_FAIL;
     if (m_in.width <= 0) return VFW_E_NOT_CONNECTED;
     EncoderSetup setup = SetupFor(m_choice.encoder);
     m_encoderFormat = setup.pixelFormat;
     auto roundUp = [&](LONG v) { return (v + setup.sizeMultiple - 1) / setup.sizeMultiple * setup.sizeMultiple; };
     m_codedWidth = roundUp(m_in.width);
     m_codedHeight = roundUp(m_in.height);
+    REFERENCE_TIME frameTime = m_in.avgTimePerFrame > 0 ? m_in.avgTimePerFrame : kDefaultFrameTime;
+    m_gopSize = static_cast<int>(std::max<REFERENCE_TIME>(1, kKeyFrameInterval / frameTime));
 
+    if (IsOwnEncoder(m_choice.encoder)) {
+        // libavcodec's Video 1 coder searches every block's colours and codes a 1280x720 screen
+        // at half of 30 frames a second here; ours splits by brightness and skips unchanged blocks.
+        try {
+            m_video1 = std::make_unique<CVideo1Encoder>(m_codedWidth, m_codedHeight, m_gopSize);
+        } catch (const std::exception&) {
+            return E_OUTOFMEMORY;
+        }
+        m_codecId = AV_CODEC_ID_MSVIDEO1;
+        m_extradata.clear();
+        m_bitRate = 0;
+        return S_OK;
+    }
+
+    const AVCodec* codec = avcodec_find_encoder_by_name(m_choice.encoder);
+    if (!codec) return E_FAIL;
     AvCodecContextPtr ctx(avcodec_alloc_context3(codec));
     if (!ctx) return E_OUTOFMEMORY;
-    REFERENCE_TIME frameTime = m_in.avgTimePerFrame > 0 ? m_in.avgTimePerFrame : kDefaultFrameTime;
     int num = 0, den = 0;
     av_reduce(&num, &den, frameTime, UNITS, 65535);  // MPEG-4 allows no larger time base
     if (num <= 0 || den <= 0) {
@@ -181,7 +204,6 @@ HRESULT CVideoCompressor::OpenEncoder()
     ctx->width = m_codedWidth;
     ctx->height = m_codedHeight;
     ctx->pix_fmt = m_encoderFormat;
-    m_gopSize = static_cast<int>(std::max<REFERENCE_TIME>(1, kKeyFrameInterval / frameTime));
     ctx->gop_size = m_gopSize;
     ctx->max_b_frames = 0;  // one packet per frame, in order
     ctx->thread_type = FF_THREAD_SLICE;
@@ -189,9 +211,7 @@ HRESULT CVideoCompressor::OpenEncoder()
 
     AvDictionary opts;
     std::string name = m_choice.encoder;
-    if (name == "msvideo1") {
-        ctx->keyint_min = std::max(1, m_gopSize - 1);  // Video 1 codes a key frame once more than this have passed
-    } else if (name == "mjpeg" || name == "mpeg4") {
+    if (name == "mjpeg" || name == "mpeg4") {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
         ctx->global_quality = FF_QP2LAMBDA * 3;
     } else if (name == "libx264") {
@@ -211,18 +231,21 @@ HRESULT CVideoCompressor::OpenEncoder()
     }
     int err = avcodec_open2(ctx.get(), codec, &opts.p);
     if (err < 0) return HResultFromAv(err);
+    m_codecId = ctx->codec_id;
+    m_extradata.assign(ctx->extradata, ctx->extradata + (ctx->extradata ? ctx->extradata_size : 0));
+    m_bitRate = ctx->bit_rate;
     m_encoder = std::move(ctx);
     return S_OK;
 }
 
 HRESULT CVideoCompressor::BuildOutputType(CMediaType* mt) const
 {
-    if (!m_encoder) return E_UNEXPECTED;
+    if (!EncoderOpen()) return E_UNEXPECTED;
     const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
-    DWORD fourcc = av_codec_get_tag(tags, m_encoder->codec_id);
+    DWORD fourcc = av_codec_get_tag(tags, m_codecId);
     if (fourcc == 0) return E_FAIL;
     EncoderSetup setup = SetupFor(m_choice.encoder);
-    ULONG extraSize = m_encoder->extradata ? static_cast<ULONG>(m_encoder->extradata_size) : 0;
+    auto extraSize = static_cast<ULONG>(m_extradata.size());
 
     *mt = CMediaType();
     mt->SetType(&MEDIATYPE_Video);
@@ -232,7 +255,7 @@ HRESULT CVideoCompressor::BuildOutputType(CMediaType* mt) const
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER) + extraSize));
     if (!vih) return E_OUTOFMEMORY;
     vih->AvgTimePerFrame = m_in.avgTimePerFrame;
-    vih->dwBitRate = static_cast<DWORD>(std::clamp<int64_t>(m_encoder->bit_rate, 0, 0xFFFFFFFF));
+    vih->dwBitRate = static_cast<DWORD>(std::clamp<int64_t>(m_bitRate, 0, 0xFFFFFFFF));
     BITMAPINFOHEADER& bih = vih->bmiHeader;
     bih.biSize = sizeof(BITMAPINFOHEADER) + extraSize;
     bih.biWidth = m_codedWidth;
@@ -242,8 +265,8 @@ HRESULT CVideoCompressor::BuildOutputType(CMediaType* mt) const
     bih.biCompression = fourcc;
     // Room for the worst frame: more than the raw picture, for headers and incompressible data.
     bih.biSizeImage = static_cast<DWORD>(m_codedWidth) * static_cast<DWORD>(m_codedHeight) * 3 + 65536;
-    if (extraSize) std::memcpy(mt->Format() + sizeof(VIDEOINFOHEADER), m_encoder->extradata, extraSize);
-    const AVCodecDescriptor* desc = avcodec_descriptor_get(m_encoder->codec_id);
+    if (extraSize) std::memcpy(mt->Format() + sizeof(VIDEOINFOHEADER), m_extradata.data(), extraSize);
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(m_codecId);
     mt->SetTemporalCompression(!(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY)));
     mt->SetVariableSize();
     mt->lSampleSize = 0;
@@ -255,7 +278,7 @@ HRESULT CVideoCompressor::GetMediaType(int iPosition, CMediaType* pMediaType)
     if (!pMediaType) return E_POINTER;
     if (iPosition < 0) return E_INVALIDARG;
     if (iPosition > 0) return VFW_S_NO_MORE_ITEMS;
-    if (!m_encoder) {
+    if (!EncoderOpen()) {
         HRESULT hr = OpenEncoder();
         if (FAILED(hr)) return hr;
     }
@@ -267,7 +290,7 @@ HRESULT CVideoCompressor::CheckTransform(const CMediaType* mtIn, const CMediaTyp
     if (!mtIn || !mtOut) return E_POINTER;
     HRESULT hr = ReadInputFormat(mtIn, nullptr);
     if (FAILED(hr)) return hr;
-    if (!m_encoder) {
+    if (!EncoderOpen()) {
         hr = OpenEncoder();
         if (FAILED(hr)) return hr;
     }
@@ -296,7 +319,7 @@ HRESULT CVideoCompressor::StartStreaming()
 {
     // The encoder that made the output type starts the first run; a later run needs a fresh
     // one, which must code the same way as the type says.
-    if (!m_encoder || m_bEncoderUsed) {
+    if (!EncoderOpen() || m_bEncoderUsed) {
         HRESULT hr = OpenEncoder();
         if (FAILED(hr)) return hr;
         if (m_pOutput->IsConnected()) {
@@ -398,7 +421,7 @@ HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits, AVFrame* pPicture)
 
 HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
 {
-    if (!m_encoder || !m_packet) return VFW_E_WRONG_STATE;
+    if (!EncoderOpen() || !m_packet) return VFW_E_WRONG_STATE;
     BYTE* pBits = nullptr;
     HRESULT hr = pSample->GetPointer(&pBits);
     if (FAILED(hr)) return hr;
@@ -434,34 +457,45 @@ HRESULT CVideoCompressor::EncodeAndDeliver(EncodeSlot& slot)
 {
     slot.picture->pts = m_frameIndex++;
     m_bEncoderUsed = true;
+    if (m_video1) {
+        m_coded.clear();
+        bool bKey = m_video1->Encode(reinterpret_cast<const uint16_t*>(slot.picture->data[0]), slot.picture->linesize[0],
+                                     m_coded);
+        return DeliverCoded(slot, m_coded.data(), static_cast<int>(m_coded.size()), bKey);
+    }
     int err = avcodec_send_frame(m_encoder.get(), slot.picture.get());
     if (err < 0) return HResultFromAv(err);
     err = avcodec_receive_packet(m_encoder.get(), m_packet.get());
     // The settings leave the encoder no delay; a frame held back would shift every later one.
     if (err == AVERROR(EAGAIN)) return E_UNEXPECTED;
     if (err < 0) return HResultFromAv(err);
-
-    IMediaSample* pOut = nullptr;
-    HRESULT hr = InitializeOutputSample(nullptr, &pOut);
-    if (SUCCEEDED(hr)) {
-        BYTE* p = nullptr;
-        hr = pOut->GetPointer(&p);
-        if (SUCCEEDED(hr) && m_packet->size > pOut->GetSize()) hr = VFW_E_BUFFER_OVERFLOW;
-        if (SUCCEEDED(hr)) {
-            std::memcpy(p, m_packet->data, static_cast<std::size_t>(m_packet->size));
-            hr = pOut->SetActualDataLength(m_packet->size);
-        }
-        if (SUCCEEDED(hr) && slot.bTimed) hr = pOut->SetTime(&slot.tStart, &slot.tStop);
-        if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint((m_packet->flags & AV_PKT_FLAG_KEY) != 0);
-        if (SUCCEEDED(hr)) hr = pOut->SetDiscontinuity(slot.bDiscontinuity);
-        if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
-        pOut->Release();
-    }
+    HRESULT hr = DeliverCoded(slot, m_packet->data, m_packet->size, (m_packet->flags & AV_PKT_FLAG_KEY) != 0);
     av_packet_unref(m_packet.get());
     if (FAILED(hr)) return hr;
     if (avcodec_receive_packet(m_encoder.get(), m_packet.get()) == 0) {
         av_packet_unref(m_packet.get());
         return E_UNEXPECTED;  // two packets for one frame: the multiplexer counts frames
     }
+    return hr;
+}
+
+HRESULT CVideoCompressor::DeliverCoded(const EncodeSlot& slot, const uint8_t* pData, int cbData, bool bKey)
+{
+    IMediaSample* pOut = nullptr;
+    HRESULT hr = InitializeOutputSample(nullptr, &pOut);
+    if (FAILED(hr)) return hr;
+    BYTE* p = nullptr;
+    hr = pOut->GetPointer(&p);
+    if (SUCCEEDED(hr) && cbData > pOut->GetSize()) hr = VFW_E_BUFFER_OVERFLOW;
+    if (SUCCEEDED(hr)) {
+        if (cbData > 0) std::memcpy(p, pData, static_cast<std::size_t>(cbData));
+        hr = pOut->SetActualDataLength(cbData);
+    }
+    REFERENCE_TIME tStart = slot.tStart, tStop = slot.tStop;
+    if (SUCCEEDED(hr) && slot.bTimed) hr = pOut->SetTime(&tStart, &tStop);
+    if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint(bKey);
+    if (SUCCEEDED(hr)) hr = pOut->SetDiscontinuity(slot.bDiscontinuity);
+    if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
+    pOut->Release();
     return hr;
 }

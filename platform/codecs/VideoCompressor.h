@@ -4,6 +4,7 @@
 // are converted as they arrive and coded on a thread of the filter's own, in order.
 #include "platform/codecs/AvHandles.h"
 #include "platform/codecs/EncodePipeline.h"
+#include "platform/codecs/Video1Encoder.h"
 #include "platform/codecs/EncoderChoice.h"
 #include "platform/dshow/DeviceEnum.h"
 #include "platform/dshow/TransformFilter.h"
@@ -23,6 +24,9 @@ extern const std::array<VideoEncoderChoice, 5> kVideoEncoderChoices;
 
 // The video compressor category's devices: the choices whose encoder is available.
 std::vector<DeviceEntry> ListVideoCompressors(const EncoderAvailable& available);
+
+// Encoders coded by our own coder rather than libavcodec's ("msvideo1").
+bool IsOwnEncoder(const char* encoder);
 
 // A new compressor filter over the named encoder (one reference).
 HRESULT CreateVideoCompressorFilter(const VideoEncoderChoice& choice, IBaseFilter** ppFilter);
@@ -58,13 +62,22 @@ private:
     HRESULT BuildOutputType(CMediaType* mt) const;
     HRESULT ConvertFrame(const BYTE* pBits, AVFrame* pPicture);
     HRESULT EncodeAndDeliver(EncodeSlot& slot);  // on the coding thread
+    HRESULT DeliverCoded(const EncodeSlot& slot, const uint8_t* pData, int cbData, bool bKey);
+    bool EncoderOpen() const { return m_encoder || m_video1; }
 
     VideoEncoderChoice m_choice;
     InputFormat m_in;
     AVPixelFormat m_encoderFormat = AV_PIX_FMT_NONE;
     LONG m_codedWidth = 0, m_codedHeight = 0;  // the input size, padded where the format needs it
     int m_gopSize = 0;
+    // One of the two coders: libavcodec's, or our own Video 1 coder.
     AvCodecContextPtr m_encoder;
+    std::unique_ptr<CVideo1Encoder> m_video1;
+    std::vector<uint8_t> m_coded;  // our coder's output
+    // What the output type states of the coder.
+    AVCodecID m_codecId = AV_CODEC_ID_NONE;
+    std::vector<uint8_t> m_extradata;
+    int64_t m_bitRate = 0;
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
     SwsContextPtr m_sws;
     std::vector<uint8_t> m_padded;  // the input with its edge repeated, top row first
