@@ -459,8 +459,15 @@ HRESULT CVideoCompressor::EncodeAndDeliver(EncodeSlot& slot)
     m_bEncoderUsed = true;
     if (m_video1) {
         m_coded.clear();
-        bool bKey = m_video1->Encode(reinterpret_cast<const uint16_t*>(slot.picture->data[0]), slot.picture->linesize[0],
-                                     m_coded);
+        bool bKey = false;
+        try {
+            bKey = m_video1->Encode(reinterpret_cast<const uint16_t*>(slot.picture->data[0]), slot.picture->linesize[0],
+                                    m_coded);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (const std::exception&) {
+            return E_FAIL;
+        }
         return DeliverCoded(slot, m_coded.data(), static_cast<int>(m_coded.size()), bKey);
     }
     int err = avcodec_send_frame(m_encoder.get(), slot.picture.get());
