@@ -106,7 +106,7 @@ bench_capture() {
 # the capture graph without compression and with each video compressor, with the frame-rate
 # ceiling at 30 and without one, each beside ffmpeg's x11grab recording the same rectangle with
 # the same encoder. Files go to BENCH_OUTPUT_DIR (default build/bench-record) and are deleted
-# after each case.
+# after each case. BENCH_CASES picks the codecs (e.g. "none"; default all).
 bench_record() {
     local seconds=${BENCH_SECONDS:-20}
     if [[ ! -f "$build/build.ninja" ]]; then
@@ -131,7 +131,7 @@ bench_record() {
     local -A names=([none]=none [msvideo1]="Microsoft Video 1" [mjpeg]="Motion JPEG" [mpeg4]="MPEG-4 Video"
                     [h264]="H.264 Video" [ffv1]="FFV1 Lossless")
     for size in 1280x720 1920x1080; do
-        for token in none msvideo1 mjpeg mpeg4 h264 ffv1; do
+        for token in ${BENCH_CASES:-none msvideo1 mjpeg mpeg4 h264 ffv1}; do
             name=${names[$token]}
             for ceiling in 30 0; do
                 label=$([[ $ceiling == 0 ]] && echo none || echo "$ceiling")
