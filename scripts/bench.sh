@@ -162,9 +162,34 @@ bench_video1() {
     "$build/bench/bench_video1" "${BENCH_FRAMES:-30}" 1280x720 1920x1080
 }
 
+# scripts/bench.sh writer: how long a 30 frames-a-second writer of 1280x720 and 1920x1080 32-bit
+# frames (BENCH_SECONDS, default 20 s) waits in each write, with write(2) on its own thread and
+# with the File Writer's writing behind, taking turns (BENCH_ROUNDS). Files go to
+# BENCH_OUTPUT_DIR (default build/bench-writer) and are deleted after each run.
+bench_writer() {
+    local seconds=${BENCH_SECONDS:-20}
+    if [[ ! -f "$build/build.ninja" ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target bench_file_writer >/dev/null
+    local out=${BENCH_OUTPUT_DIR:-$build/bench-writer} size bytes r mode
+    mkdir -p "$out"
+    for size in 1280x720 1920x1080; do
+        bytes=$((${size%x*} * ${size#*x} * 4))
+        for ((r = 0; r < rounds; ++r)); do
+            for mode in $( ((r % 2 == 0)) && echo direct behind || echo behind direct); do
+                sync
+                echo "writer $size $mode $("$build/bench/bench_file_writer" "$mode" "$bytes" $((seconds * 30)) "$out/frames.bin")"
+                rm -f "$out/frames.bin"
+            done
+        done
+    done
+}
+
 case "${1:-}" in
     capture) bench_capture ;;
     record) bench_record ;;
     video1) bench_video1 ;;
-    *) echo "usage: scripts/bench.sh capture|record|video1" >&2; exit 2 ;;
+    writer) bench_writer ;;
+    *) echo "usage: scripts/bench.sh capture|record|video1|writer" >&2; exit 2 ;;
 esac
