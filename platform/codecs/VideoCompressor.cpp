@@ -333,8 +333,8 @@ HRESULT CVideoCompressor::StartStreaming()
     // the time for differences below one step of the encoders' own quantisation. Fast bilinear:
     // the sizes are equal, so it only averages the 4:2:0 chroma, a tenth cheaper per frame
     // (not from a palette, whose colours it blurs badly).
-    // One thread: the conversion already runs beside the coding thread, and slicing it as well
-    // costs more processor time per frame than it saves.
+    // The conversion is sliced over the processors: it runs on the capture pin's thread, and
+    // while it runs the pin cannot grab the next frame.
     m_sws.reset(sws_alloc_context());
     if (!m_sws) return E_OUTOFMEMORY;
     SwsContext* sws = m_sws.get();
@@ -342,7 +342,7 @@ HRESULT CVideoCompressor::StartStreaming()
         av_opt_set_int(sws, "src_format", m_in.pixelFormat, 0) < 0 || av_opt_set_int(sws, "dstw", m_codedWidth, 0) < 0 ||
         av_opt_set_int(sws, "dsth", m_codedHeight, 0) < 0 || av_opt_set_int(sws, "dst_format", m_encoderFormat, 0) < 0 ||
         av_opt_set_int(sws, "sws_flags", m_in.pixelFormat == AV_PIX_FMT_PAL8 ? SWS_BILINEAR : SWS_FAST_BILINEAR, 0) < 0 ||
-        av_opt_set_int(sws, "threads", 1, 0) < 0 ||
+        av_opt_set_int(sws, "threads", static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)), 0) < 0 ||
         sws_init_context(sws, nullptr, nullptr) < 0) {
         m_sws.reset();
         return E_FAIL;
