@@ -490,21 +490,6 @@ HRESULT CVideoCompressor::EncodeAndDeliver(EncodeSlot& slot)
 
 HRESULT CVideoCompressor::DeliverCoded(const EncodeSlot& slot, const uint8_t* pData, int cbData, bool bKey)
 {
-    IMediaSample* pOut = nullptr;
-    HRESULT hr = InitializeOutputSample(nullptr, &pOut);
-    if (FAILED(hr)) return hr;
-    BYTE* p = nullptr;
-    hr = pOut->GetPointer(&p);
-    if (SUCCEEDED(hr) && cbData > pOut->GetSize()) hr = VFW_E_BUFFER_OVERFLOW;
-    if (SUCCEEDED(hr)) {
-        if (cbData > 0) std::memcpy(p, pData, static_cast<std::size_t>(cbData));
-        hr = pOut->SetActualDataLength(cbData);
-    }
-    REFERENCE_TIME tStart = slot.tStart, tStop = slot.tStop;
-    if (SUCCEEDED(hr) && slot.bTimed) hr = pOut->SetTime(&tStart, &tStop);
-    if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint(bKey);
-    if (SUCCEEDED(hr)) hr = pOut->SetDiscontinuity(slot.bDiscontinuity);
-    if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
-    pOut->Release();
-    return hr;
+    return DeliverOutput(pData, cbData, slot.bTimed ? &slot.tStart : nullptr, slot.bTimed ? &slot.tStop : nullptr, bKey,
+                         slot.bDiscontinuity);
 }

@@ -256,6 +256,12 @@ HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* pIn, IMediaSample
 HRESULT CTransformFilter::DeliverOutput(const BYTE* pData, LONG cbData, REFERENCE_TIME tStart, REFERENCE_TIME tStop,
                                         bool bSyncPoint)
 {
+    return DeliverOutput(pData, cbData, &tStart, &tStop, bSyncPoint, false);
+}
+
+HRESULT CTransformFilter::DeliverOutput(const BYTE* pData, LONG cbData, const REFERENCE_TIME* ptStart,
+                                        const REFERENCE_TIME* ptStop, bool bSyncPoint, bool bDiscontinuity)
+{
     if (cbData < 0 || (cbData > 0 && !pData)) return E_INVALIDARG;
     IMediaSample* pOut = nullptr;
     HRESULT hr = InitializeOutputSample(nullptr, &pOut);
@@ -267,8 +273,12 @@ HRESULT CTransformFilter::DeliverOutput(const BYTE* pData, LONG cbData, REFERENC
         if (cbData > 0) std::memcpy(p, pData, static_cast<std::size_t>(cbData));
         hr = pOut->SetActualDataLength(cbData);
     }
-    if (SUCCEEDED(hr)) hr = pOut->SetTime(&tStart, &tStop);
+    if (SUCCEEDED(hr) && ptStart) {
+        REFERENCE_TIME tStart = *ptStart, tStop = ptStop ? *ptStop : 0;
+        hr = pOut->SetTime(&tStart, ptStop ? &tStop : nullptr);
+    }
     if (SUCCEEDED(hr)) hr = pOut->SetSyncPoint(bSyncPoint);
+    if (SUCCEEDED(hr)) hr = pOut->SetDiscontinuity(bDiscontinuity);
     if (SUCCEEDED(hr)) hr = m_pOutput->Deliver(pOut);
     pOut->Release();
     return hr;

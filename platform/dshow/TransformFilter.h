@@ -94,6 +94,9 @@ protected:
     // fails with VFW_E_BUFFER_OVERFLOW rather than being cut.
     HRESULT DeliverOutput(const BYTE* pData, LONG cbData, REFERENCE_TIME tStart, REFERENCE_TIME tStop,
                           bool bSyncPoint);
+    // The same with times that may be missing (both null) and the discontinuity flag.
+    HRESULT DeliverOutput(const BYTE* pData, LONG cbData, const REFERENCE_TIME* ptStart, const REFERENCE_TIME* ptStop,
+                          bool bSyncPoint, bool bDiscontinuity);
 
     friend class CTransformInputPin;
     friend class CTransformOutputPin;

@@ -155,17 +155,7 @@ FillFunction Replay(const Encoded& e)
     };
 }
 
-class AviCompressedTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        RegisterMediaGraphClasses();
-        RegisterAviClasses();
-    }
-    void TearDown() override { CoUninitialize(); }
-    testsupport::TempDir m_dir;
-};
+class AviCompressedTest : public AviClassesTest {};
 
 TEST_F(AviCompressedTest, CompressedVideoAndSoundKeepTheirPacketsKeyFramesAndCodecData)
 {

@@ -1,6 +1,8 @@
 #include "AviTestSupport.h"
 
+#include "platform/avi/AviClasses.h"
 #include "platform/com/ObjectCreation.h"
+#include "platform/dshow/MediaGraphClasses.h"
 #include "platform/dshow/WaveFormat.h"
 
 extern "C" {
@@ -17,6 +19,23 @@ extern "C" {
 #include <iterator>
 
 namespace avitest {
+
+void AviClassesTest::SetUp()
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    RegisterMediaGraphClasses();
+    RegisterAviClasses();
+}
+
+void AviClassesTest::TearDown()
+{
+    CoUninitialize();
+}
+
+std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 CMediaType VideoType(int bits, int width, int height, REFERENCE_TIME avgTimePerFrame, bool b565)
 {

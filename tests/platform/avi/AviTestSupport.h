@@ -5,12 +5,26 @@
 #include "ScriptedSource.h"
 #include "platform/com/ComPtr.h"
 #include "platform/dshow/CaptureInterfaces.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace avitest {
+
+// Each test with the media graph's and the AVI writer's classes registered, and a folder of its
+// own for the files it writes.
+class AviClassesTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    testsupport::TempDir m_dir;
+};
+
+std::wstring Wide(const std::string& s);
 
 // Uncompressed bottom-up video; bits 16 is RGB555 unless b565.
 CMediaType VideoType(int bits, int width, int height, REFERENCE_TIME avgTimePerFrame, bool b565 = false);

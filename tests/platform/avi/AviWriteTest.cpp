@@ -22,19 +22,7 @@ using namespace avitest;
 
 namespace {
 
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-class AviWriteTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        RegisterMediaGraphClasses();
-        RegisterAviClasses();
-    }
-    void TearDown() override { CoUninitialize(); }
-    testsupport::TempDir m_dir;
-};
+class AviWriteTest : public AviClassesTest {};
 
 // Pixel bytes of frame i: every byte differs between frames, rows and columns.
 BYTE PixelByte(int i, int x, int y, int c) { return static_cast<BYTE>(i * 31 + x * 7 + y * 13 + c * 101); }

@@ -27,18 +27,8 @@ using namespace avitest;
 
 namespace {
 
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-class FileWriterTest : public ::testing::Test {
+class FileWriterTest : public AviClassesTest {
 protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        RegisterMediaGraphClasses();
-        RegisterAviClasses();
-    }
-    void TearDown() override { CoUninitialize(); }
-
     // A File Writer with its file open for a run and claimed, as the mux finds it.
     HRESULT OpenWriter(const std::string& file, ComPtr<IBaseFilter>* pFilter, ComPtr<IFileWriterOutput>* pOutput)
     {
@@ -52,8 +42,6 @@ protected:
         if (FAILED(hr = pFilter->As(*pOutput, IID_IFileWriterOutput))) return hr;
         return (*pOutput)->BeginOutput();
     }
-
-    testsupport::TempDir m_dir;
 };
 
 // The limit comes down after the file is open, so the writer cannot see it coming: like a disk
