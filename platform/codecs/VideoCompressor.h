@@ -1,7 +1,8 @@
 #pragma once
 // The video compressor filter: uncompressed bottom-up RGB frames (32, 24, 5-6-5, 5-5-5 and
-// 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder. Frames
-// are converted as they arrive and coded on a thread of the filter's own, in order.
+// 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder or, for
+// Microsoft Video 1, our own coder. Frames are converted as they arrive and coded on a thread of
+// the filter's own, in order.
 #include "platform/codecs/AvHandles.h"
 #include "platform/codecs/EncodePipeline.h"
 #include "platform/codecs/Video1Encoder.h"
