@@ -61,6 +61,7 @@ private:
     static HRESULT ReadInputFormat(const CMediaType* mt, InputFormat* format);
     HRESULT OpenEncoder();
     HRESULT BuildOutputType(CMediaType* mt) const;
+    HRESULT OpenConversion();
     HRESULT ConvertFrame(const BYTE* pBits, AVFrame* pPicture);
     HRESULT EncodeAndDeliver(EncodeSlot& slot);  // on the coding thread
     HRESULT DeliverCoded(const EncodeSlot& slot, const uint8_t* pData, int cbData, bool bKey);
@@ -80,6 +81,7 @@ private:
     std::vector<uint8_t> m_extradata;
     int64_t m_bitRate = 0;
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
+    bool m_bOwnConversion = false;  // our 4:2:0 conversion instead of swscale
     SwsContextPtr m_sws;
     std::vector<uint8_t> m_padded;  // the input with its edge repeated, top row first
     // Converting on the streaming thread, coding and delivering on the pipeline's.
