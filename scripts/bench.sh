@@ -106,9 +106,10 @@ bench_capture() {
 # the capture graph without compression and with each video compressor, with the frame-rate
 # ceiling at 30 and without one, each beside ffmpeg's x11grab recording the same rectangle with
 # the same encoder. Files go to BENCH_OUTPUT_DIR (default build/bench-record) and are deleted
-# after each case. BENCH_CASES picks the codecs (e.g. "none"; default all).
+# after each case. BENCH_CASES picks the codecs (e.g. "none"; default all). BENCH_ROUNDS recordings
+# per side and case (default 1); the figures are those of the recording with the median rate.
 bench_record() {
-    local seconds=${BENCH_SECONDS:-20}
+    local seconds=${BENCH_SECONDS:-20} record_rounds=${BENCH_ROUNDS:-1}
     if [[ ! -f "$build/build.ninja" ]]; then
         cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     fi
@@ -125,9 +126,24 @@ bench_record() {
     BENCH_ANIMATOR_PID=$!
     trap 'kill "$BENCH_ANIMATOR_PID" 2>/dev/null || true; wait "$BENCH_ANIMATOR_PID" 2>/dev/null || true; stop_private_xvfb; rm -f "$BENCH_RECORD_OUT"/*.avi' EXIT
     sleep 0.5
-    echo "# ${seconds}s per recording, ours then ffmpeg; $(uptime)" >&2
+    echo "# ${seconds}s per recording, $record_rounds per side and case, taking turns; $(uptime)" >&2
 
-    local size token name ceiling mine theirs label
+    # record_one <ours|ffmpeg> <size> <name> <ceiling>: one recording's figures. Dirty pages of the
+    # last recording are written first, so that its write-back is not charged to this one.
+    record_one() {
+        sync
+        "$build/bench/bench_record" "$1" "$2" "$3" "$4" "$seconds" "$out/$1.avi" 2>/dev/null ||
+            echo "fps=0 cpu_ms=0 dropped=0"
+        rm -f "$out/$1.avi"
+    }
+    # median_run: of the lines "fps=.. cpu_ms=.. dropped=..", the one with the middle frame rate.
+    median_run() {
+        local lines
+        lines=$(sort -t= -k2,2 -g)
+        sed -n "$((($(wc -l <<<"$lines") + 1) / 2))p" <<<"$lines"
+    }
+
+    local size token name ceiling mine theirs label r
     local -A names=([none]=none [msvideo1]="Microsoft Video 1" [mjpeg]="Motion JPEG" [mpeg4]="MPEG-4 Video"
                     [h264]="H.264 Video" [ffv1]="FFV1 Lossless")
     for size in 1280x720 1920x1080; do
@@ -135,13 +151,22 @@ bench_record() {
             name=${names[$token]}
             for ceiling in 30 0; do
                 label=$([[ $ceiling == 0 ]] && echo none || echo "$ceiling")
-                mine=$("$build/bench/bench_record" ours "$size" "$name" "$ceiling" "$seconds" "$out/ours.avi" 2>/dev/null ||
-                       echo "fps=0 cpu_ms=0 dropped=0")
-                rm -f "$out/ours.avi"
-                theirs=$("$build/bench/bench_record" ffmpeg "$size" "$name" "$ceiling" "$seconds" "$out/ffmpeg.avi" 2>/dev/null ||
-                         echo "fps=0 cpu_ms=0 dropped=0")
-                rm -f "$out/ffmpeg.avi"
-                awk -v size="$size" -v codec="$token" -v ceiling="$label" -v mine="$mine" -v theirs="$theirs" 'BEGIN {
+                # The two sides take turns, in alternating order, so a change of load on the
+                # machine falls on both alike.
+                mine=()
+                theirs=()
+                for ((r = 0; r < record_rounds; ++r)); do
+                    if ((r % 2 == 0)); then
+                        mine+=("$(record_one ours "$size" "$name" "$ceiling")")
+                        theirs+=("$(record_one ffmpeg "$size" "$name" "$ceiling")")
+                    else
+                        theirs+=("$(record_one ffmpeg "$size" "$name" "$ceiling")")
+                        mine+=("$(record_one ours "$size" "$name" "$ceiling")")
+                    fi
+                done
+                awk -v size="$size" -v codec="$token" -v ceiling="$label" \
+                    -v mine="$(printf '%s\n' "${mine[@]}" | median_run)" \
+                    -v theirs="$(printf '%s\n' "${theirs[@]}" | median_run)" 'BEGIN {
                     split(mine, m, /[ =]/); split(theirs, t, /[ =]/)
                     printf "record %s %s %s fps=%.1f cpu_ms=%.2f dropped=%d ffmpeg_fps=%.1f ffmpeg_cpu_ms=%.2f ratio=%.2f\n",
                         size, codec, ceiling, m[2], m[4], m[6], t[2], t[4], (t[2] > 0 ? m[2] / t[2] : 0) }'
