@@ -49,6 +49,13 @@ constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 15;  // the capture pin's d
 constexpr REFERENCE_TIME kKeyFrameInterval = 2 * UNITS;
 constexpr std::size_t kPipelineSlots = 3;
 
+// A 32-bit frame coded as it is, by an encoder that takes bgr0 at any size.
+bool CodesFramesAsTheyAre(const char* encoder, AVPixelFormat input)
+{
+    EncoderSetup setup = SetupFor(encoder);
+    return !IsOwnEncoder(encoder) && setup.sizeMultiple == 1 && setup.pixelFormat == input;
+}
+
 }  // namespace
 
 bool IsOwnEncoder(const char* encoder)
@@ -81,6 +88,10 @@ HRESULT CreateVideoCompressorFilter(const VideoEncoderChoice& choice, IBaseFilte
 CVideoCompressor::CVideoCompressor(const VideoEncoderChoice& choice)
     : CTransformFilter(L"Video Compressor", nullptr, CLSID_VideoCompressorFilter), m_choice(choice)
 {
+    // Coding straight from the capture's samples holds one per pipeline slot, the encoder keeps
+    // the last one it coded, and the capture fills one more meanwhile.
+    if (CodesFramesAsTheyAre(m_choice.encoder, AV_PIX_FMT_BGR0))
+        m_pInput->SetAllocatorMinimum(static_cast<LONG>(kPipelineSlots) + 2);
 }
 
 CVideoCompressor::~CVideoCompressor() = default;
@@ -330,7 +341,9 @@ HRESULT CVideoCompressor::StartStreaming()
             if (ours != OutputType()) return VFW_E_TYPE_NOT_ACCEPTED;
         }
     }
-    HRESULT hr = OpenConversion();
+    m_bCodeFromSample = CodesFramesAsTheyAre(m_choice.encoder, m_in.pixelFormat);
+    m_sws.reset();
+    HRESULT hr = m_bCodeFromSample ? S_OK : OpenConversion();
     if (FAILED(hr)) return hr;
     m_packet.reset(av_packet_alloc());
     if (!m_packet) return E_OUTOFMEMORY;
@@ -340,6 +353,7 @@ HRESULT CVideoCompressor::StartStreaming()
     for (EncodeSlot& slot : slots) {
         slot.picture.reset(av_frame_alloc());
         if (!slot.picture) return E_OUTOFMEMORY;
+        if (m_bCodeFromSample) continue;  // each picture lends a sample's memory
         slot.picture->format = m_encoderFormat;
         slot.picture->width = m_codedWidth;
         slot.picture->height = m_codedHeight;
@@ -353,7 +367,6 @@ HRESULT CVideoCompressor::StartStreaming()
 HRESULT CVideoCompressor::OpenConversion()
 {
     // 24- and 32-bit frames to 4:2:0 take our own conversion, a quarter of swscale's time.
-    m_sws.reset();
     m_bOwnConversion = (m_in.pixelFormat == AV_PIX_FMT_BGR0 || m_in.pixelFormat == AV_PIX_FMT_BGR24) &&
                        (m_encoderFormat == AV_PIX_FMT_YUV420P || m_encoderFormat == AV_PIX_FMT_YUVJ420P);
     if (m_bOwnConversion) return S_OK;
@@ -381,6 +394,12 @@ HRESULT CVideoCompressor::OpenConversion()
 HRESULT CVideoCompressor::StopStreaming()
 {
     m_pipeline.Stop();
+    // The next run needs a fresh encoder anyway, and this one may still reference the last
+    // frame it coded: an upstream sample, which must go back before the allocator is reused.
+    if (m_bEncoderUsed) {
+        m_encoder.reset();
+        m_video1.reset();
+    }
     m_sws.reset();
     m_packet.reset();
     m_padded = {};
@@ -443,6 +462,30 @@ HRESULT CVideoCompressor::ConvertFrame(const BYTE* pBits, AVFrame* pPicture)
     return err < 0 ? HResultFromAv(err) : S_OK;
 }
 
+HRESULT CVideoCompressor::LendSample(IMediaSample* pSample, BYTE* pBits, AVFrame* pPicture)
+{
+    // A slot dropped uncoded may still hold its sample.
+    av_frame_unref(pPicture);
+    pPicture->format = m_in.pixelFormat;
+    pPicture->width = m_in.width;
+    pPicture->height = m_in.height;
+    // Bottom-up rows: the picture starts at the last row and steps backwards.
+    pPicture->data[0] = pBits + static_cast<std::size_t>(m_in.height - 1) * m_in.stride;
+    pPicture->linesize[0] = -static_cast<int>(m_in.stride);
+    // The sample stays out of its allocator until the encoder lets go of the picture.
+    pSample->AddRef();
+    pPicture->buf[0] = av_buffer_create(
+        pBits, static_cast<std::size_t>(m_in.stride) * m_in.height,
+        [](void* opaque, uint8_t*) { static_cast<IMediaSample*>(opaque)->Release(); }, pSample,
+        AV_BUFFER_FLAG_READONLY);
+    if (!pPicture->buf[0]) {
+        pSample->Release();
+        av_frame_unref(pPicture);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
 HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
 {
     if (!EncoderOpen() || !m_packet) return VFW_E_WRONG_STATE;
@@ -455,7 +498,7 @@ HRESULT CVideoCompressor::Receive(IMediaSample* pSample)
     // A failure of an earlier frame's coding comes back here, and stops the stream.
     EncodeSlot* slot = m_pipeline.Acquire(&hr);
     if (!slot) return hr;
-    hr = ConvertFrame(pBits, slot->picture.get());
+    hr = m_bCodeFromSample ? LendSample(pSample, pBits, slot->picture.get()) : ConvertFrame(pBits, slot->picture.get());
     if (FAILED(hr)) {
         m_pipeline.Release(slot);
         return hr;
@@ -495,6 +538,7 @@ HRESULT CVideoCompressor::EncodeAndDeliver(EncodeSlot& slot)
         return DeliverCoded(slot, m_coded.data(), static_cast<int>(m_coded.size()), bKey);
     }
     int err = avcodec_send_frame(m_encoder.get(), slot.picture.get());
+    if (m_bCodeFromSample) av_frame_unref(slot.picture.get());  // its sample goes back upstream
     if (err < 0) return HResultFromAv(err);
     err = avcodec_receive_packet(m_encoder.get(), m_packet.get());
     // The settings leave the encoder no delay; a frame held back would shift every later one.

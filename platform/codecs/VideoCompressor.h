@@ -2,7 +2,8 @@
 // The video compressor filter: uncompressed bottom-up RGB frames (32, 24, 5-6-5, 5-5-5 and
 // 8-bit palette) in, one compressed frame out per frame in, over a libavcodec encoder or, for
 // Microsoft Video 1, our own coder. Frames are converted as they arrive and coded on a thread of
-// the filter's own, in order.
+// the filter's own, in order; a frame already in the encoder's format is coded from its sample,
+// which the filter holds until then.
 #include "platform/codecs/AvHandles.h"
 #include "platform/codecs/EncodePipeline.h"
 #include "platform/codecs/Video1Encoder.h"
@@ -63,6 +64,8 @@ private:
     HRESULT BuildOutputType(CMediaType* mt) const;
     HRESULT OpenConversion();
     HRESULT ConvertFrame(const BYTE* pBits, AVFrame* pPicture);
+    // Makes the picture the sample's own frame, holding the sample while the picture lives.
+    HRESULT LendSample(IMediaSample* pSample, BYTE* pBits, AVFrame* pPicture);
     HRESULT EncodeAndDeliver(EncodeSlot& slot);  // on the coding thread
     HRESULT DeliverCoded(const EncodeSlot& slot, const uint8_t* pData, int cbData, bool bKey);
     bool EncoderOpen() const { return m_encoder || m_video1; }
@@ -82,6 +85,7 @@ private:
     int64_t m_bitRate = 0;
     bool m_bEncoderUsed = false;  // fed since opened: the next run needs a fresh one
     bool m_bOwnConversion = false;  // our 4:2:0 conversion instead of swscale
+    bool m_bCodeFromSample = false;  // the input is what the encoder takes: no conversion at all
     SwsContextPtr m_sws;
     std::vector<uint8_t> m_padded;  // the input with its edge repeated, top row first
     // Converting on the streaming thread, coding and delivering on the pipeline's.

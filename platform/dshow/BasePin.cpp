@@ -435,11 +435,27 @@ HRESULT CBaseInputPin::GetAllocator(IMemAllocator** ppAllocator)
     if (!ppAllocator) return E_POINTER;
     CAutoLock lock(m_pLock);
     if (!m_pAllocator) {
-        HRESULT hr = CMemAllocator::CreateInstance(nullptr, IID_IMemAllocator, reinterpret_cast<void**>(&m_pAllocator));
-        if (FAILED(hr)) return hr;
+        HRESULT hr = S_OK;
+        auto* pAllocator = new (std::nothrow) CMemAllocator(L"CMemAllocator", nullptr, &hr);
+        if (!pAllocator) return E_OUTOFMEMORY;
+        pAllocator->NonDelegatingAddRef();
+        if (FAILED(hr)) {
+            pAllocator->NonDelegatingRelease();
+            return hr;
+        }
+        pAllocator->SetMinimumBuffers(m_lMinimumBuffers);
+        m_pAllocator = pAllocator;
     }
     *ppAllocator = m_pAllocator;
     m_pAllocator->AddRef();
+    return S_OK;
+}
+
+HRESULT CBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps)
+{
+    if (!pProps) return E_POINTER;
+    if (m_lMinimumBuffers <= 0) return E_NOTIMPL;
+    pProps->cBuffers = m_lMinimumBuffers;
     return S_OK;
 }
 

@@ -127,7 +127,8 @@ public:
     // IMemInputPin
     HRESULT GetAllocator(IMemAllocator** ppAllocator) override;
     HRESULT NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly) override;
-    HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    // The buffers the pin holds at once, when it holds samples past Receive.
+    HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) override;
     // Checks the state; a derived pin calls this first, then takes the sample.
     HRESULT Receive(IMediaSample* pSample) override;
     HRESULT ReceiveMultiple(IMediaSample** pSamples, LONG nSamples, LONG* nSamplesProcessed) override;
@@ -140,6 +141,8 @@ public:
     HRESULT CheckConnect(IPin* pPin) override;
 
     HRESULT CheckStreaming();
+    // The allocator the pin offers grants at least this many buffers (set before connecting).
+    void SetAllocatorMinimum(LONG cBuffers) { m_lMinimumBuffers = cBuffers; }
     bool IsFlushing() const { return m_bFlushing; }
     bool IsReadOnly() const { return m_bReadOnly; }
 
@@ -148,6 +151,7 @@ protected:
     std::atomic<bool> m_bFlushing {false};
     bool m_bReadOnly = false;
     std::atomic<bool> m_bRunTimeError {false};
+    LONG m_lMinimumBuffers = 0;
 };
 
 // Lists the pins of a filter, a snapshot taken when made.

@@ -1,5 +1,6 @@
 #include "platform/dshow/MemAllocator.h"
 
+#include <algorithm>
 #include <new>
 
 CMediaSample::CMediaSample(CMemAllocator* pAllocator, BYTE* pBuffer, LONG length)
@@ -157,6 +158,7 @@ HRESULT CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_P
     if (pRequest->cbAlign == 0 || (pRequest->cbAlign & (pRequest->cbAlign - 1)) != 0) return VFW_E_BADALIGN;
     if (pRequest->cBuffers < 0 || pRequest->cbBuffer < 0 || pRequest->cbPrefix < 0) return E_INVALIDARG;
     ALLOCATOR_PROPERTIES props = *pRequest;
+    props.cBuffers = std::max(props.cBuffers, m_lMinimumBuffers);
     // Each buffer's prefix plus data is rounded up to the alignment.
     LONG size = pRequest->cbBuffer + pRequest->cbPrefix;
     size = (size + props.cbAlign - 1) & ~(props.cbAlign - 1);
@@ -165,6 +167,12 @@ HRESULT CMemAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_P
     m_bPropertiesSet = true;
     *pActual = props;
     return S_OK;
+}
+
+void CMemAllocator::SetMinimumBuffers(LONG cBuffers)
+{
+    std::lock_guard lock(m_mutex);
+    m_lMinimumBuffers = std::max<LONG>(cBuffers, 0);
 }
 
 HRESULT CMemAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps)

@@ -76,6 +76,10 @@ public:
                       DWORD dwFlags) override;
     HRESULT ReleaseBuffer(IMediaSample* pBuffer) override;
 
+    // Grants at least this many buffers whatever the request: for a consumer that holds samples
+    // past Receive, while a producer asks for the one buffer it fills at a time.
+    void SetMinimumBuffers(LONG cBuffers);
+
 private:
     void FreeBuffersIfIdle();  // under m_mutex
 
@@ -84,6 +88,7 @@ private:
     ALLOCATOR_PROPERTIES m_props {0, 0, 1, 0};
     bool m_bCommitted = false;
     bool m_bPropertiesSet = false;
+    LONG m_lMinimumBuffers = 0;
     std::vector<BYTE> m_memory;
     std::vector<std::unique_ptr<CMediaSample>> m_samples;
     std::vector<CMediaSample*> m_free;

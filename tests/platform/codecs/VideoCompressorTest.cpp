@@ -325,6 +325,45 @@ TEST(VideoCompressor, RefusesShortFramesAndTypesItCannotRead)
 
 }  // namespace
 
+TEST(VideoCompressor, Ffv1HoldsTheSamplesItCodesFromAndGivesThemAllBack)
+{
+    // FFV1 codes the 32-bit frames in place: its input allocator grants a buffer per frame it
+    // may hold, while the source asks for fewer, and every one comes back by the stop.
+    VideoChain chain("ffv1", 32, 320, 240);
+    ASSERT_EQ(chain.Connect(), S_OK);
+    ComPtr<IMemInputPin> input;
+    ASSERT_EQ(PinOf(chain.compressor.Get(), PINDIR_INPUT)->QueryInterface(IID_IMemInputPin, input.ReleaseAndGetVoidAddressOf()), S_OK);
+    ALLOCATOR_PROPERTIES wanted {};
+    ASSERT_EQ(input->GetAllocatorRequirements(&wanted), S_OK);
+    EXPECT_GE(wanted.cBuffers, 3);
+    ComPtr<IMemAllocator> allocator;
+    ASSERT_EQ(input->GetAllocator(allocator.ReleaseAndGetAddressOf()), S_OK);
+    ALLOCATOR_PROPERTIES granted {};
+    ASSERT_EQ(allocator->GetProperties(&granted), S_OK);
+    EXPECT_EQ(granted.cBuffers, wanted.cBuffers) << "the source asked for 2";
+
+    chain.Start();
+    std::vector<std::vector<uint8_t>> expected;
+    chain.Push(0, 20, &expected);
+    chain.Stop();
+    ALLOCATOR_PROPERTIES again = granted, actual {};
+    EXPECT_EQ(allocator->SetProperties(&again, &actual), S_OK) << "no sample still out";
+
+    // A run that ends mid-stream (the sink stopped first) gives them back too.
+    chain.Start();
+    chain.Push(0, 2, nullptr);
+    chain.sink.Stop();
+    chain.compressor->Stop();
+    chain.source.Stop();
+    EXPECT_EQ(allocator->SetProperties(&again, &actual), S_OK);
+
+    // Other encoders convert into pictures of their own and keep the one buffer asked for.
+    VideoChain mjpeg("mjpeg", 32, 64, 48);
+    ASSERT_EQ(mjpeg.Connect(), S_OK);
+    ASSERT_EQ(PinOf(mjpeg.compressor.Get(), PINDIR_INPUT)->QueryInterface(IID_IMemInputPin, input.ReleaseAndGetVoidAddressOf()), S_OK);
+    EXPECT_EQ(input->GetAllocatorRequirements(&wanted), E_NOTIMPL);
+}
+
 TEST(VideoCompressor, ADownstreamThatStopsEndsTheStreamWithinAFewFrames)
 {
     // Coding runs behind the pushes; the refusal of a stopped sink still reaches the source
