@@ -265,7 +265,13 @@ std::vector<IBaseFilter*> CFilterGraph::DownstreamFirst() const
 HRESULT CFilterGraph::ChangeState(FILTER_STATE target, REFERENCE_TIME tStart)
 {
     HRESULT hrResult = S_OK;
-    for (IBaseFilter* f : DownstreamFirst()) {
+    // Pausing and running start at the renderers, so each filter is ready for what reaches it.
+    // Stopping starts at the sources: what the filters between still hold (frames being coded,
+    // an encoder's last sound frames) drains into filters that still take it, and no source
+    // waits on a stopped filter.
+    std::vector<IBaseFilter*> order = DownstreamFirst();
+    if (target == State_Stopped) std::reverse(order.begin(), order.end());
+    for (IBaseFilter* f : order) {
         HRESULT hr = target == State_Stopped ? f->Stop() : target == State_Paused ? f->Pause() : f->Run(tStart);
         // Stopping goes on through failures so every filter ends stopped.
         if (FAILED(hr)) {

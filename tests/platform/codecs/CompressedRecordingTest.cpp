@@ -52,33 +52,52 @@ struct RecordingCase {
     const char* soundCodec;
 };
 
-class CompressedRecording : public ::testing::TestWithParam<RecordingCase> {
+class RecordingDirectory {
 protected:
-    void SetUp() override
+    void SetUp()
     {
         RegisterMediaGraphClasses();
         RegisterAviClasses();
         m_dir = std::filesystem::temp_directory_path() / ("vantorel-codecs-" + std::to_string(::getpid()));
         std::filesystem::create_directories(m_dir);
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void TearDown() { std::filesystem::remove_all(m_dir); }
     std::filesystem::path m_dir;
 };
 
-TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
-{
-    const RecordingCase& c = GetParam();
-    const std::string file = (m_dir / "out.avi").string();
-    CTestPushSource video, sound;
-    video.m_types.push_back(RgbType(32, 64, 48, kFrameTime));
-    video.m_cbBuffer = 64 * 48 * 4;
-    sound.m_types.push_back(PcmType(22050, 2, 16));
-    sound.m_cbBuffer = 1 << 16;
+class CompressedRecording : public ::testing::TestWithParam<RecordingCase>, protected RecordingDirectory {
+protected:
+    void SetUp() override { RecordingDirectory::SetUp(); }
+    void TearDown() override { RecordingDirectory::TearDown(); }
+};
+
+class CompressedRecordingStop : public ::testing::Test, protected RecordingDirectory {
+protected:
+    void SetUp() override { RecordingDirectory::SetUp(); }
+    void TearDown() override { RecordingDirectory::TearDown(); }
+};
+
+// Pushing sources -> compressors -> AVI Mux -> File Writer, as a recording builds them.
+struct RecordingGraph {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEvent> events;
+    CTestPushSource* pVideo = nullptr;
+    CTestPushSource* pSound = nullptr;
+
+    // Filters on the caller's stack leave the graph before they go.
+    ~RecordingGraph()
     {
-        ComPtr<IGraphBuilder> graph;
-        ComPtr<ICaptureGraphBuilder2> builder;
+        if (control) control->Stop();
+        if (graph && pVideo) graph->RemoveFilter(pVideo);
+        if (graph && pSound) graph->RemoveFilter(pSound);
+    }
+
+    void Build(const std::string& file, const RecordingCase& c, CTestPushSource& video, CTestPushSource& sound)
+    {
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                    graph.ReleaseAndGetVoidAddressOf()), S_OK);
+        ComPtr<ICaptureGraphBuilder2> builder;
         ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
                                    builder.ReleaseAndGetVoidAddressOf()), S_OK);
         ASSERT_EQ(builder->SetFiltergraph(graph.Get()), S_OK);
@@ -95,6 +114,7 @@ TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
         }
         ASSERT_TRUE(videoCompressor);
         ASSERT_EQ(graph->AddFilter(&video, L"Video"), S_OK);
+        pVideo = &video;
         ASSERT_EQ(graph->AddFilter(videoCompressor.Get(), L"Video Compressor"), S_OK);
         ASSERT_EQ(builder->RenderStream(nullptr, nullptr, static_cast<IBaseFilter*>(&video), videoCompressor.Get(), mux.Get()), S_OK);
         if (c.soundTag) {
@@ -104,38 +124,56 @@ TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
                 }
             }
             ASSERT_EQ(graph->AddFilter(&sound, L"Audio Capture"), S_OK);
+            pSound = &sound;
             ASSERT_EQ(graph->AddFilter(soundCompressor.Get(), L"Audio Compressor"), S_OK);
             ASSERT_EQ(builder->RenderStream(nullptr, nullptr, static_cast<IBaseFilter*>(&sound), soundCompressor.Get(), mux.Get()),
                       S_OK);
         }
-
-        ComPtr<IMediaControl> control;
-        ComPtr<IMediaEvent> events;
         ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.ReleaseAndGetVoidAddressOf()), S_OK);
         ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.ReleaseAndGetVoidAddressOf()), S_OK);
-        ASSERT_EQ(control->Run(), S_OK);
+    }
+
+    // kFrames frames of width x height, with two seconds of sine sound spread over them.
+    void Push(const RecordingCase& c, LONG width, LONG height)
+    {
         std::vector<BYTE> pcm = Sine(22050, 2, 16, 2.0, 1000);
         const std::size_t piece = pcm.size() / kFrames / 4 * 4;
         for (int i = 0; i < kFrames; ++i) {
-            std::vector<BYTE> frame = MakeFrame(32, 64, 48, i, nullptr);
+            std::vector<BYTE> frame = MakeFrame(32, width, height, i, nullptr);
             REFERENCE_TIME start = i * kFrameTime, stop = start + kFrameTime;
-            ASSERT_EQ(video.Push(frame.data(), frame.size(), &start, &stop), S_OK);
+            ASSERT_EQ(pVideo->Push(frame.data(), frame.size(), &start, &stop), S_OK);
             if (c.soundTag) {
                 std::size_t at = i * piece, n = i + 1 == kFrames ? pcm.size() - at : piece;
                 REFERENCE_TIME s = REFERENCE_TIME(at / 4) * UNITS / 22050, e = REFERENCE_TIME((at + n) / 4) * UNITS / 22050;
-                ASSERT_EQ(sound.Push(pcm.data() + at, n, &s, &e), S_OK);
+                ASSERT_EQ(pSound->Push(pcm.data() + at, n, &s, &e), S_OK);
             }
         }
+    }
+};
+
+TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
+{
+    const RecordingCase& c = GetParam();
+    const std::string file = (m_dir / "out.avi").string();
+    CTestPushSource video, sound;
+    video.m_types.push_back(RgbType(32, 64, 48, kFrameTime));
+    video.m_cbBuffer = 64 * 48 * 4;
+    sound.m_types.push_back(PcmType(22050, 2, 16));
+    sound.m_cbBuffer = 1 << 16;
+    {
+        RecordingGraph g;
+        g.Build(file, c, video, sound);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(g.control->Run(), S_OK);
+        g.Push(c, 64, 48);
+        if (HasFatalFailure()) return;
         ASSERT_EQ(video.PushEndOfStream(), S_OK);
         if (c.soundTag) {
             ASSERT_EQ(sound.PushEndOfStream(), S_OK);
         }
         long code = 0;
-        EXPECT_EQ(events->WaitForCompletion(10000, &code), S_OK);
+        EXPECT_EQ(g.events->WaitForCompletion(10000, &code), S_OK);
         EXPECT_EQ(code, EC_COMPLETE);
-        control->Stop();
-        graph->RemoveFilter(&video);
-        graph->RemoveFilter(&sound);
     }
 
     EXPECT_EQ(Probe(file, "v:0", "codec_name,width,height,nb_read_frames"),
@@ -145,6 +183,37 @@ TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
         EXPECT_EQ(audio, std::string(c.soundCodec) + ",22050,2");
     }
     // A player decodes the whole file without a complaint.
+    EXPECT_EQ(RunCommand("ffmpeg -v error -nostdin -i '" + file + "' -f null -"), "");
+}
+
+TEST_F(CompressedRecordingStop, AStopWithoutEndOfStreamKeepsWhatTheCompressorsStillHold)
+{
+    // A recording ends with a plain stop. Frames still being coded (a large FFV1 frame takes
+    // milliseconds) and the MP3 coder's last frames reach the file before it is closed.
+    const RecordingCase c {"ffv1", "ffv1", WAVE_FORMAT_MPEGLAYER3, "mp3"};
+    const std::string file = (m_dir / "stop.avi").string();
+    constexpr LONG kWidth = 1280, kHeight = 720;
+    CTestPushSource video, sound;
+    video.m_types.push_back(RgbType(32, kWidth, kHeight, kFrameTime));
+    video.m_cbBuffer = kWidth * kHeight * 4;
+    sound.m_types.push_back(PcmType(22050, 2, 16));
+    sound.m_cbBuffer = 1 << 16;
+    {
+        RecordingGraph g;
+        g.Build(file, c, video, sound);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(g.control->Run(), S_OK);
+        g.Push(c, kWidth, kHeight);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(g.control->Stop(), S_OK);
+    }
+    EXPECT_EQ(Probe(file, "v:0", "nb_read_frames"), std::to_string(kFrames));
+    // Two seconds went in; the coder's delay and padding come out on top, never less.
+    const double seconds = std::stod("0" + RunCommand("ffprobe -v error -select_streams a:0 -show_entries "
+                                                      "packet=pts_time,duration_time -of csv=p=0 '" + file +
+                                                      "' | tail -1 | awk -F, '{ print $1 + $2 }'"));
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_LT(seconds, 2.2);
     EXPECT_EQ(RunCommand("ffmpeg -v error -nostdin -i '" + file + "' -f null -"), "");
 }
 

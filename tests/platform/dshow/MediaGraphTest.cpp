@@ -149,7 +149,7 @@ TEST(PinConnection, NegotiatesTheFirstTypeBothSidesAcceptAndUndoesFailedAttempts
     EXPECT_EQ(sink.InputPin()->Connect(out, nullptr), VFW_E_INVALID_DIRECTION) << "input to output is backwards";
 }
 
-TEST(FilterGraph, RunsPausesAndStopsDownstreamFirstAndRestartsTheStream)
+TEST(FilterGraph, RunsAndPausesDownstreamFirstStopsSourcesFirstAndRestartsTheStream)
 {
     // Filters on the stack outlive the graph that holds them.
     CCountingSource source;
@@ -172,7 +172,7 @@ TEST(FilterGraph, RunsPausesAndStopsDownstreamFirstAndRestartsTheStream)
     ASSERT_EQ(control->Run(), S_OK);
     events.clear();
     ASSERT_EQ(control->Stop(), S_OK);
-    EXPECT_EQ(events, "kSsS");
+    EXPECT_EQ(events, "sSkS") << "the stop starts at the source";
     EXPECT_EQ(source.m_pStream->m_nCreated, 1) << "pause and resume keep the streaming thread";
     EXPECT_EQ(source.m_pStream->m_nDestroyed, 1);
 
