@@ -13,6 +13,9 @@ struct TypeRow {
     DWORD clrUsed;
 };
 
+// How far the ceiling lets captures fall behind its schedule and still catch up.
+constexpr DWORD kCeilingCatchUpMs = 500;
+
 constexpr TypeRow kTypes[6] = {
     {0, BI_RGB, {0, 0, 0}, 0},
     {24, BI_RGB, {0, 0, 0}, 0},
@@ -219,19 +222,21 @@ void CCaptureStream::WaitWhilePaused()
     // cannot hang the graph.
     while (m_bPaused && !CheckRequest(nullptr)) m_pTickClock->Sleep(1);
     m_dwRunStart = m_pTickClock->GetTickCount();
+    m_bCeilingArmed = false;  // the ceiling paces from the resume, with nothing to catch up
 }
 
 void CCaptureStream::WaitForFrameSlot()
 {
     double fps = m_dMaxFps;
     if (fps <= 0.0 || !m_bCeilingArmed) return;
-    double interval = 1000.0 / fps;
     for (;;) {
         DWORD elapsed = m_pTickClock->GetTickCount() - m_dwCeilingBase;
         double due = m_nCeilingFrames * 1000.0 / fps;  // not frames * interval: that rounds up
         if (elapsed >= due) {
-            // Far behind (a pause, a slow downstream): pace from now instead of catching up.
-            if (elapsed - due >= interval) m_bCeilingArmed = false;
+            // Behind: capture at once until the count is due again, so a short stall (an
+            // encoder's first frame) costs no frames. Far behind (a slow downstream): pace
+            // from now instead.
+            if (elapsed - due >= kCeilingCatchUpMs) m_bCeilingArmed = false;
             return;
         }
         m_pTickClock->Sleep(static_cast<DWORD>(std::ceil(due - elapsed)));

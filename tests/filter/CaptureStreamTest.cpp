@@ -336,12 +336,38 @@ TEST_F(CaptureStream, CeilingPacesCapturesWithoutChangingTheTimeStamps)
     m_pPin->OnThreadDestroy();
     EXPECT_NEAR(Fps(), 16.0, 1e-9) << "16 frames in the one second since the first";
 
+    // A short stall is caught up: the frames it held back go at once, then the first
+    // schedule goes on.
+    m_pPin->OnThreadCreate();
+    FillAt(5000);
+    FillAt(5300);  // due at 5067: four frames behind
+    int sleeps = m_clock.Sleeps();
+    for (int i = 0; i < 3; ++i) Fill();
+    EXPECT_EQ(m_clock.Sleeps(), sleeps) << "due at 5133, 5200, 5267";
+    Fill();
+    EXPECT_EQ(m_clock.GetTickCount(), 5334u) << "the fifth frame after the first waits for its slot";
+    // A pause, however short, is not caught up: the schedule starts again at the resume.
+    m_pPin->SetPause(TRUE);
+    m_clock.OnSleep([this](DWORD now) {
+        if (now >= 5500) m_pPin->SetPause(FALSE);
+    });
+    Fill();
+    m_clock.OnSleep(nullptr);
+    sleeps = m_clock.Sleeps();
+    Fill();
+    EXPECT_EQ(m_clock.GetTickCount(), 5567u) << "one interval after the resume";
+    m_pPin->OnThreadDestroy();
+
     // A slow downstream is not made to wait; no limit means no waiting at all.
     m_pPin->OnThreadCreate();
     FillAt(10000);
-    int sleeps = m_clock.Sleeps();
+    sleeps = m_clock.Sleeps();
     FillAt(10200);
     EXPECT_EQ(m_clock.Sleeps(), sleeps);
+    FillAt(11000);  // far behind: paced from here on
+    FillAt(11000);
+    EXPECT_EQ(m_clock.GetTickCount(), 11067u);
+    sleeps = m_clock.Sleeps();
     m_pFilter->SetMaxFrameRate(0);
     FillAt(10200);
     FillAt(10200);
