@@ -219,7 +219,9 @@ HRESULT CVideoCompressor::OpenEncoder()
     ctx->gop_size = m_gopSize;
     ctx->max_b_frames = 0;  // one packet per frame, in order
     ctx->thread_type = FF_THREAD_SLICE;
-    ctx->thread_count = setup.threads ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) : 1;
+    // One slice thread more than processors, as ffmpeg's automatic count: FFV1 at 1080p took 3 %
+    // more processor time a frame with one per processor.
+    ctx->thread_count = setup.threads ? static_cast<int>(std::clamp(std::thread::hardware_concurrency() + 1, 1u, 4u)) : 1;
 
     AvDictionary opts;
     std::string name = m_choice.encoder;
