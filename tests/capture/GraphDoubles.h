@@ -151,7 +151,7 @@ private:
 // kept so a test can look at them.
 struct FakeDevice {
     std::wstring name;
-    std::vector<std::wstring> lines;  // a sound device's inputs; empty: bind fails if failBind
+    std::vector<std::wstring> lines {};  // a sound device's inputs; empty: bind fails if failBind
     bool failBind = false;
 };
 
