@@ -77,6 +77,15 @@ protected:
     void TearDown() override { RecordingDirectory::TearDown(); }
 };
 
+// 32-bit frames of width x height and 16-bit stereo sound at 22.05 kHz.
+void OfferTypes(CTestPushSource& video, CTestPushSource& sound, LONG width, LONG height)
+{
+    video.m_types.push_back(RgbType(32, width, height, kFrameTime));
+    video.m_cbBuffer = width * height * 4;
+    sound.m_types.push_back(PcmType(22050, 2, 16));
+    sound.m_cbBuffer = 1 << 16;
+}
+
 // Pushing sources -> compressors -> AVI Mux -> File Writer, as a recording builds them.
 struct RecordingGraph {
     ComPtr<IGraphBuilder> graph;
@@ -156,10 +165,7 @@ TEST_P(CompressedRecording, FileHoldsEveryFrameAndDecodesWithoutErrors)
     const RecordingCase& c = GetParam();
     const std::string file = (m_dir / "out.avi").string();
     CTestPushSource video, sound;
-    video.m_types.push_back(RgbType(32, 64, 48, kFrameTime));
-    video.m_cbBuffer = 64 * 48 * 4;
-    sound.m_types.push_back(PcmType(22050, 2, 16));
-    sound.m_cbBuffer = 1 << 16;
+    OfferTypes(video, sound, 64, 48);
     {
         RecordingGraph g;
         g.Build(file, c, video, sound);
@@ -194,10 +200,7 @@ TEST_F(CompressedRecordingStop, AStopWithoutEndOfStreamKeepsWhatTheCompressorsSt
     const std::string file = (m_dir / "stop.avi").string();
     constexpr LONG kWidth = 1280, kHeight = 720;
     CTestPushSource video, sound;
-    video.m_types.push_back(RgbType(32, kWidth, kHeight, kFrameTime));
-    video.m_cbBuffer = kWidth * kHeight * 4;
-    sound.m_types.push_back(PcmType(22050, 2, 16));
-    sound.m_cbBuffer = 1 << 16;
+    OfferTypes(video, sound, kWidth, kHeight);
     {
         RecordingGraph g;
         g.Build(file, c, video, sound);
