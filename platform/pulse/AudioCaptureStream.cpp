@@ -9,10 +9,14 @@
 
 namespace {
 
-// The server hands over about this much at a time, and each sample holds as much: short enough
-// for the video beside it, long enough to keep the wake-ups few.
+// Each sample holds about this much: short enough for the video beside it, long enough to keep
+// the wake-ups few.
 constexpr DWORD kChunkMs = 50;
+// The server hands over this much at a time; what it still holds at a stop is lost.
+constexpr DWORD kFragmentMs = 10;
 constexpr int kReadWaitMs = 20;  // how soon the thread sees a stop
+// Asks the streaming thread to deliver what came in before a stop, while it still has buffers.
+constexpr DWORD kCmdDeliverTail = CSourceStream::CMD_EXIT + 1;
 
 }  // namespace
 
@@ -126,9 +130,9 @@ HRESULT CAudioCaptureStream::SetMediaType(const CMediaType* pmt)
     return hr;
 }
 
-std::uint32_t CAudioCaptureStream::ChunkBytes(const PcmFormat& format)
+std::uint32_t CAudioCaptureStream::ChunkBytes(const PcmFormat& format, DWORD ms)
 {
-    DWORD frames = format.rate * kChunkMs / 1000;
+    DWORD frames = format.rate * ms / 1000;
     return frames * format.BlockAlign();
 }
 
@@ -137,7 +141,7 @@ HRESULT CAudioCaptureStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_P
     if (!pAlloc || !pProp) return E_POINTER;
     CAutoLock lock(m_pFilter->pStateLock());
     if (pProp->cBuffers < 8) pProp->cBuffers = 8;
-    const auto chunk = static_cast<LONG>(ChunkBytes(m_format));
+    const auto chunk = static_cast<LONG>(ChunkBytes(m_format, kChunkMs));
     if (pProp->cbBuffer < chunk) pProp->cbBuffer = chunk;
     if (pProp->cbAlign < 1) pProp->cbAlign = 1;
     ALLOCATOR_PROPERTIES actual {};
@@ -157,10 +161,11 @@ HRESULT CAudioCaptureStream::Active()
     std::string source = m_pCapture->InputSourceName(m_pCapture->EnabledInput());
     if (source.empty()) return VFW_E_NO_CAPTURE_HARDWARE;
     auto record = std::make_unique<CPulseRecordStream>();
-    HRESULT hr = record->Open(source, m_recordFormat, ChunkBytes(m_recordFormat));
+    HRESULT hr = record->Open(source, m_recordFormat, ChunkBytes(m_recordFormat, kFragmentMs));
     if (FAILED(hr)) return hr;
     m_pRecord = std::move(record);
     m_llFrames = 0;
+    m_bFirstSample = true;
     m_bRunning = false;
     hr = CSourceStream::Active();
     if (FAILED(hr)) m_pRecord.reset();
@@ -196,6 +201,10 @@ HRESULT CAudioCaptureStream::PauseFlow()
 HRESULT CAudioCaptureStream::Inactive()
 {
     m_bRunning = false;
+    if (m_pRecord) m_pRecord->SetAccepting(false);
+    // Downstream still runs (the graph stops its sources first) and the allocator is still
+    // committed: the sound since the last whole sample goes out now, or the decommit loses it.
+    if (ThreadExists()) CallWorker(kCmdDeliverTail);
     return CSourceStream::Inactive();
 }
 
@@ -208,16 +217,55 @@ void CAudioCaptureStream::ReportError(HRESULT hr)
         sink->Notify(EC_ERRORABORT, hr, 0);
 }
 
+HRESULT CAudioCaptureStream::FillFromServer(IMediaSample* pSample, std::size_t minBytes, int timeoutMs)
+{
+    const PcmFormat& format = m_recordFormat;
+    BYTE* p = nullptr;
+    pSample->GetPointer(&p);
+    auto size = static_cast<std::size_t>(pSample->GetSize());
+    std::size_t got = 0;
+    HRESULT hr = m_pRecord->Read(p, size, std::min(size, minBytes), timeoutMs, &got);
+    if (FAILED(hr)) return hr;
+    if (got == 0) return S_FALSE;
+    LONGLONG frames = static_cast<LONGLONG>(got / format.BlockAlign());
+    REFERENCE_TIME start = m_llFrames * UNITS / format.rate;
+    REFERENCE_TIME stop = (m_llFrames + frames) * UNITS / format.rate;
+    LONGLONG mediaStart = m_llFrames, mediaStop = m_llFrames + frames;
+    pSample->SetActualDataLength(static_cast<LONG>(got));
+    pSample->SetTime(&start, &stop);
+    pSample->SetMediaTime(&mediaStart, &mediaStop);
+    pSample->SetSyncPoint(TRUE);
+    pSample->SetDiscontinuity(m_bFirstSample ? TRUE : FALSE);
+    m_bFirstSample = false;
+    m_llFrames += frames;
+    return S_OK;
+}
+
+void CAudioCaptureStream::DeliverTail()
+{
+    for (;;) {
+        IMediaSample* pSample = nullptr;
+        if (FAILED(GetDeliveryBuffer(&pSample, nullptr, nullptr, 0))) return;
+        HRESULT hr = FillFromServer(pSample, m_recordFormat.BlockAlign(), 0);
+        if (hr == S_OK) hr = Deliver(pSample);
+        pSample->Release();
+        // A failed read ends the stream anyway; the stop is under way.
+        if (hr != S_OK) return;
+    }
+}
+
 HRESULT CAudioCaptureStream::DoBufferProcessingLoop()
 {
     OnThreadStartPlay();
-    const PcmFormat format = m_recordFormat;
-    const DWORD block = format.BlockAlign();
-    bool first = true;
     for (;;) {
         DWORD com = 0;
         if (CheckRequest(&com)) {
             if (com == CMD_STOP) return S_FALSE;  // ThreadProc answers it
+            if (com == kCmdDeliverTail) {
+                DeliverTail();
+                Reply(S_OK);
+                continue;
+            }
             Reply(com == CMD_RUN || com == CMD_PAUSE ? S_OK : static_cast<DWORD>(E_UNEXPECTED));
             continue;
         }
@@ -230,33 +278,17 @@ HRESULT CAudioCaptureStream::DoBufferProcessingLoop()
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;  // decommitted: the stop is on its way
         }
-        BYTE* p = nullptr;
-        pSample->GetPointer(&p);
-        auto size = static_cast<std::size_t>(pSample->GetSize());
-        std::size_t wanted = std::min<std::size_t>(size, ChunkBytes(format));
-        std::size_t got = 0;
-        HRESULT hr = m_pRecord->Read(p, size, wanted, kReadWaitMs, &got);
+        HRESULT hr = FillFromServer(pSample, ChunkBytes(m_recordFormat, kChunkMs), kReadWaitMs);
         if (FAILED(hr)) {
             pSample->Release();
             DeliverEndOfStream();
             ReportError(hr);
             return hr;
         }
-        if (got == 0) {
+        if (hr == S_FALSE) {
             pSample->Release();
             continue;
         }
-        LONGLONG frames = static_cast<LONGLONG>(got / block);
-        REFERENCE_TIME start = m_llFrames * UNITS / format.rate;
-        REFERENCE_TIME stop = (m_llFrames + frames) * UNITS / format.rate;
-        LONGLONG mediaStart = m_llFrames, mediaStop = m_llFrames + frames;
-        pSample->SetActualDataLength(static_cast<LONG>(got));
-        pSample->SetTime(&start, &stop);
-        pSample->SetMediaTime(&mediaStart, &mediaStop);
-        pSample->SetSyncPoint(TRUE);
-        pSample->SetDiscontinuity(first ? TRUE : FALSE);
-        first = false;
-        m_llFrames += frames;
         hr = Deliver(pSample);
         pSample->Release();
         // Downstream refused: wait for the next command instead of spinning.

@@ -50,8 +50,13 @@ protected:
     HRESULT DoBufferProcessingLoop() override;
 
 private:
-    static std::uint32_t ChunkBytes(const PcmFormat& format);
+    static std::uint32_t ChunkBytes(const PcmFormat& format, DWORD ms);
     void ReportError(HRESULT hr);
+    // Fills a sample with at least minBytes of what the server handed over, waiting up to
+    // timeoutMs, and stamps it by the sample count. S_FALSE: not enough came.
+    HRESULT FillFromServer(IMediaSample* pSample, std::size_t minBytes, int timeoutMs);
+    // Delivers what was received and not read yet, without waiting for more.
+    void DeliverTail();
 
     CAudioCaptureFilter* m_pCapture;
     PcmFormat m_format;  // under the filter's lock
@@ -60,4 +65,5 @@ private:
     std::unique_ptr<CPulseRecordStream> m_pRecord;
     std::atomic<bool> m_bRunning {false};
     LONGLONG m_llFrames = 0;  // delivered since the stream started
+    bool m_bFirstSample = true;
 };

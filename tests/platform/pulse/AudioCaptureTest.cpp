@@ -293,6 +293,29 @@ TEST_F(AudioCapture, RecordsTwoSecondsOfTheToneAtCdQuality)
     EXPECT_NEAR(Frequency(r), 440, 5);
 }
 
+TEST_F(AudioCapture, AStopKeepsTheSoundUpToTheStop)
+{
+    // Stops spread over one sample's length: whatever the phase, what came in before the stop
+    // reaches the sink, not only the whole samples (which lost up to 50 ms).
+    Connect();
+    double worst = 0;
+    std::string spans;
+    for (auto span : {600ms, 610ms, 620ms, 630ms, 640ms, 650ms}) {
+        std::size_t before = m_sink.Samples().size();
+        ASSERT_EQ(m_control->Run(), S_OK);
+        auto t0 = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(span);
+        double ran = Seconds(std::chrono::steady_clock::now() - t0);
+        ASSERT_EQ(m_control->Stop(), S_OK);
+        std::vector<dshowtest::ReceivedSample> samples = m_sink.Samples();
+        samples.erase(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(before));
+        double recorded = static_cast<double>(Collect(samples, {44100, 16, 2}).frames) / 44100;
+        worst = std::max(worst, std::abs(recorded - ran));
+        spans += " " + std::to_string(ran) + "/" + std::to_string(recorded);
+    }
+    EXPECT_LT(worst, 0.035) << "ran/recorded:" << spans;
+}
+
 TEST_F(AudioCapture, RecordsEightBitMonoAtTheLowestRate)
 {
     ASSERT_EQ(SetPcm(Capture(), 11025, 8, 1), S_OK);
