@@ -107,7 +107,8 @@ bench_capture() {
 # ceiling at 30 and without one, each beside ffmpeg's x11grab recording the same rectangle with
 # the same encoder. Files go to BENCH_OUTPUT_DIR (default build/bench-record) and are deleted
 # after each case. BENCH_CASES picks the codecs (e.g. "none"; default all). BENCH_ROUNDS recordings
-# per side and case (default 1); the figures are those of the recording with the median rate.
+# per side and case (default 1); the figures are those of the recording with the median rate. A
+# comment line after each case gives the share of processor time the host took away meanwhile.
 bench_record() {
     local seconds=${BENCH_SECONDS:-20} record_rounds=${BENCH_ROUNDS:-1}
     if [[ ! -f "$build/build.ninja" ]]; then
@@ -128,13 +129,23 @@ bench_record() {
     sleep 0.5
     echo "# ${seconds}s per recording, $record_rounds per side and case, taking turns; $(uptime)" >&2
 
-    # record_one <ours|ffmpeg> <size> <name> <ceiling>: one recording's figures. Dirty pages of the
-    # last recording are written first, so that its write-back is not charged to this one.
+    # steal_ticks: "<steal> <total>" processor ticks of the machine so far. On a virtual machine
+    # the host takes time away (steal); a run that lost much of it is slower for reasons of its own.
+    steal_ticks() {
+        awk '/^cpu / { t = 0; for (i = 2; i <= NF; ++i) t += $i; print $9, t; exit }' /proc/stat
+    }
+    # record_one <ours|ffmpeg> <size> <name> <ceiling>: one recording's figures and the share of
+    # processor time stolen meanwhile. Dirty pages of the last recording are written first, so
+    # that its write-back is not charged to this one.
     record_one() {
         sync
-        "$build/bench/bench_record" "$1" "$2" "$3" "$4" "$seconds" "$out/$1.avi" 2>/dev/null ||
-            echo "fps=0 cpu_ms=0 dropped=0"
+        local before figures
+        before=$(steal_ticks)
+        figures=$("$build/bench/bench_record" "$1" "$2" "$3" "$4" "$seconds" "$out/$1.avi" 2>/dev/null ||
+            echo "fps=0 cpu_ms=0 dropped=0")
         rm -f "$out/$1.avi"
+        echo "$figures $(steal_ticks) $before" |
+            awk '{ printf "%s %s %s steal=%.1f\n", $1, $2, $3, ($5 > $7 ? 100 * ($4 - $6) / ($5 - $7) : 0) }'
     }
     # median_run: of the lines "fps=.. cpu_ms=.. dropped=..", the one with the middle frame rate.
     median_run() {
@@ -169,7 +180,8 @@ bench_record() {
                     -v theirs="$(printf '%s\n' "${theirs[@]}" | median_run)" 'BEGIN {
                     split(mine, m, /[ =]/); split(theirs, t, /[ =]/)
                     printf "record %s %s %s fps=%.1f cpu_ms=%.2f dropped=%d ffmpeg_fps=%.1f ffmpeg_cpu_ms=%.2f ratio=%.2f\n",
-                        size, codec, ceiling, m[2], m[4], m[6], t[2], t[4], (t[2] > 0 ? m[2] / t[2] : 0) }'
+                        size, codec, ceiling, m[2], m[4], m[6], t[2], t[4], (t[2] > 0 ? m[2] / t[2] : 0)
+                    printf "# %s %s %s stolen by the host: ours %s%%, ffmpeg %s%%\n", size, codec, ceiling, m[8], t[8] > "/dev/stderr" }'
             done
         done
     done
