@@ -130,7 +130,7 @@ HRESULT CAudioCaptureStream::SetMediaType(const CMediaType* pmt)
     return hr;
 }
 
-std::uint32_t CAudioCaptureStream::ChunkBytes(const PcmFormat& format, DWORD ms)
+std::uint32_t CAudioCaptureStream::BytesFor(const PcmFormat& format, DWORD ms)
 {
     DWORD frames = format.rate * ms / 1000;
     return frames * format.BlockAlign();
@@ -141,7 +141,7 @@ HRESULT CAudioCaptureStream::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_P
     if (!pAlloc || !pProp) return E_POINTER;
     CAutoLock lock(m_pFilter->pStateLock());
     if (pProp->cBuffers < 8) pProp->cBuffers = 8;
-    const auto chunk = static_cast<LONG>(ChunkBytes(m_format, kChunkMs));
+    const auto chunk = static_cast<LONG>(BytesFor(m_format, kChunkMs));
     if (pProp->cbBuffer < chunk) pProp->cbBuffer = chunk;
     if (pProp->cbAlign < 1) pProp->cbAlign = 1;
     ALLOCATOR_PROPERTIES actual {};
@@ -161,7 +161,7 @@ HRESULT CAudioCaptureStream::Active()
     std::string source = m_pCapture->InputSourceName(m_pCapture->EnabledInput());
     if (source.empty()) return VFW_E_NO_CAPTURE_HARDWARE;
     auto record = std::make_unique<CPulseRecordStream>();
-    HRESULT hr = record->Open(source, m_recordFormat, ChunkBytes(m_recordFormat, kFragmentMs));
+    HRESULT hr = record->Open(source, m_recordFormat, BytesFor(m_recordFormat, kFragmentMs));
     if (FAILED(hr)) return hr;
     m_pRecord = std::move(record);
     m_llFrames = 0;
@@ -278,7 +278,7 @@ HRESULT CAudioCaptureStream::DoBufferProcessingLoop()
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;  // decommitted: the stop is on its way
         }
-        HRESULT hr = FillFromServer(pSample, ChunkBytes(m_recordFormat, kChunkMs), kReadWaitMs);
+        HRESULT hr = FillFromServer(pSample, BytesFor(m_recordFormat, kChunkMs), kReadWaitMs);
         if (FAILED(hr)) {
             pSample->Release();
             DeliverEndOfStream();

@@ -50,7 +50,8 @@ protected:
     HRESULT DoBufferProcessingLoop() override;
 
 private:
-    static std::uint32_t ChunkBytes(const PcmFormat& format, DWORD ms);
+    // Whole blocks of about ms milliseconds.
+    static std::uint32_t BytesFor(const PcmFormat& format, DWORD ms);
     void ReportError(HRESULT hr);
     // Fills a sample with at least minBytes of what the server handed over, waiting up to
     // timeoutMs, and stamps it by the sample count. S_FALSE: not enough came.
