@@ -200,8 +200,7 @@ HRESULT CAudioCaptureStream::PauseFlow()
 
 HRESULT CAudioCaptureStream::Inactive()
 {
-    m_bRunning = false;
-    if (m_pRecord) m_pRecord->SetAccepting(false);
+    PauseFlow();
     // Downstream still runs (the graph stops its sources first) and the allocator is still
     // committed: the sound since the last whole sample goes out now, or the decommit loses it.
     if (ThreadExists()) CallWorker(kCmdDeliverTail);
