@@ -8,6 +8,7 @@
 #include "platform/office/TestPresentations.h"
 #include "platform/screen/PrivateXServer.h"
 #include "platform/x11/WindowFunctions.h"
+#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -41,6 +42,7 @@ class ShowPlaybackTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        testsupport::UsePrivateOfficeProfiles();
         s_pServer = new screentest::CPrivateXServer("1280x1024x24");
         s_pFolder = new testsupport::TempDir();
         std::string error;
