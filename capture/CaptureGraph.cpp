@@ -86,7 +86,11 @@ BOOL CCaptureGraph::Build()
     m_pOravane->SetCaptureRect(m_rcFrame);
     m_pOravane->SetDrawCursor(m_options.m_bMouseTrack ? TRUE : FALSE);
     m_pOravane->SetCaptureMode(m_hWnd, static_cast<CaptureMode>(m_options.m_nCaptureMode));
-    m_pOravane->SetMaxFrameRate(m_options.m_nFrameRate);
+    // The ceiling is an addition of later modules: an earlier one records at its own pace.
+    ComPtr<IOravaneFrameRate> pFrameRate;
+    if (SUCCEEDED(m_pVSource->QueryInterface(IID_IOravaneFrameRate, pFrameRate.ReleaseAndGetVoidAddressOf())) &&
+        pFrameRate)
+        pFrameRate->SetMaxFrameRate(m_options.m_nFrameRate);
 
     const bool bSound = m_options.m_bRecordSound != 0;
     const bool bAudioCompress = m_options.m_bAudioCompress != 0;

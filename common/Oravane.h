@@ -1,6 +1,7 @@
 #pragma once
-// The capture filter's identity and control interface, shared by the program and the filter
-// module. The methods keep their vtable places: new ones only ever go at the end.
+// The capture filter's identity and control interfaces, shared by the program and the filter
+// module. A program and a module may come from different builds: an interface never changes once
+// published under its id; an addition is an interface of its own, asked for with QueryInterface.
 #include "filter/CaptureMode.h"
 #include "platform/base/WinGdiTypes.h"
 #ifndef Q_MOC_RUN
@@ -23,7 +24,15 @@ struct IOravane : IUnknown {
     virtual HRESULT GetPause(BOOL* pbPause) = 0;
     // Frames of the last run per un-paused second, known after the stop (0.0 until then).
     virtual HRESULT GetActualFrameRate(double* pdFps) = 0;
+};
+
+// {F95653A6-5538-438D-8700-0913CEA75832}
+constexpr IID IID_IOravaneFrameRate {0xF95653A6, 0x5538, 0x438D, {0x87, 0x00, 0x09, 0x13, 0xCE, 0xA7, 0x58, 0x32}};
+
+// The frame-rate ceiling of the filter. A module without it captures as fast as the graph takes
+// the frames.
+struct IOravaneFrameRate : IUnknown {
     // The most frames per second the source captures (0 = no limit; 15 until set), so a graph
-    // without a compressor cannot write thousands of frames a second.
+    // without a compressor cannot write thousands of frames a second. Returns S_OK.
     virtual HRESULT SetMaxFrameRate(double dFps) = 0;
 };

@@ -43,6 +43,7 @@ HRESULT CCaptureSource::NonDelegatingQueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv) return E_POINTER;
     if (riid == IID_IOravane) return GetInterface(static_cast<IOravane*>(this), ppv);
+    if (riid == IID_IOravaneFrameRate) return GetInterface(static_cast<IOravaneFrameRate*>(this), ppv);
     return CSource::NonDelegatingQueryInterface(riid, ppv);
 }
 

@@ -389,6 +389,15 @@ TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
     IOravane* again = nullptr;
     control->QueryInterface(IID_IOravane, reinterpret_cast<void**>(&again));
     EXPECT_EQ(again, control);
+    // The ceiling is an interface of its own on the same object.
+    IOravaneFrameRate* ceiling = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IOravaneFrameRate, reinterpret_cast<void**>(&ceiling)), S_OK);
+    IUnknown* c = nullptr;
+    ceiling->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&c));
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(ceiling->SetMaxFrameRate(15.0), S_OK);
+    c->Release();
+    ceiling->Release();
     EXPECT_EQ(filter->QueryInterface(IID_IOravane, nullptr), E_POINTER);
     void* none = &none;
     EXPECT_EQ(control->QueryInterface(IID_IMemAllocator, &none), E_NOINTERFACE);
