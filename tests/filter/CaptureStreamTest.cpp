@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 using dshowtest::CScriptedClock;
 
@@ -375,6 +377,33 @@ TEST_F(CaptureStream, CeilingPacesCapturesWithoutChangingTheTimeStamps)
     m_pPin->OnThreadDestroy();
 }
 
+TEST_F(CaptureStream, APauseDuringTheCeilingsWaitHoldsBackTheFrameItWaitsFor)
+{
+    Prepare();
+    m_pFilter->SetMaxFrameRate(15.0);
+    m_pPin->OnThreadCreate();
+    FillAt(1000);
+    FillAt(1000);  // the second frame waits for its slot at 1067
+    // The window thread pauses while the streaming thread sleeps towards the next slot, and
+    // resumes at 3000.
+    m_clock.OnSleep([this](DWORD now) {
+        BOOL paused = FALSE;
+        m_pFilter->GetPause(&paused);
+        if (now < 3000 && !paused) m_pFilter->SetPause(TRUE);
+        if (now >= 3000 && paused) m_pFilter->SetPause(FALSE);
+    });
+    Span resumed = Fill();
+    EXPECT_EQ(m_clock.GetTickCount(), 3000u) << "no frame is captured while paused";
+    EXPECT_EQ(resumed.start, 1336666) << "after the second frame, [666666, 1336666) at 1067";
+    m_clock.OnSleep(nullptr);
+    m_clock.Set(3100);
+    m_pPin->OnThreadDestroy();
+    // Un-paused: from 1000 to the pause a few milliseconds after 1067, and from 3000 to 3100.
+    double fps = Fps();
+    EXPECT_GT(fps, 3 * 1000.0 / (67 + 10 + 100));
+    EXPECT_LT(fps, 3 * 1000.0 / (67 + 100));
+}
+
 TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
 {
     IBaseFilter* filter = nullptr;
@@ -455,6 +484,47 @@ TEST(CaptureStreamThread, StopWhilePausedEndsTheStreamingThread)
         filter->GetActualFrameRate(&fps);
         EXPECT_GT(fps, 0.0);
         filter->Stream()->Disconnect();
+        sink.InputPin()->Disconnect();
+    }
+    filter->NonDelegatingRelease();
+}
+
+TEST(CaptureStreamThread, StopDuringTheCeilingsWaitEndsTheThreadWithoutAnotherFrame)
+{
+    CScriptedClock clock;
+    clock.Set(1000);
+    HRESULT hr = E_FAIL;
+    CCaptureSource* filter = CCaptureSource::Create(nullptr, &hr, &clock);
+    ASSERT_EQ(hr, S_OK);
+    filter->NonDelegatingAddRef();
+    filter->SetMaxFrameRate(1.0);  // a second between frames
+    CCaptureStream* pin = filter->Stream();
+    std::thread stopper;
+    bool stopPending = false;
+    // The first sleep is the wait for the second frame's slot: the window thread stops the
+    // graph meanwhile, and the streaming thread goes on once the stop is pending.
+    clock.OnSleep([&](DWORD) {
+        if (stopper.joinable()) return;
+        stopper = std::thread([filter] { filter->Stop(); });
+        for (int i = 0; i < 10000 && !stopPending; ++i) {
+            stopPending = pin->CheckRequest(nullptr);
+            if (!stopPending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    {
+        dshowtest::CTestSink sink;
+        ASSERT_EQ(pin->Connect(sink.InputPin(), nullptr), S_OK);
+        ASSERT_EQ(sink.Run(0), S_OK);
+        ASSERT_EQ(filter->Run(0), S_OK);
+        ASSERT_TRUE(sink.WaitFor(1));
+        for (int i = 0; i < 10000 && !stopper.joinable(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(stopper.joinable()) << "the ceiling never waited";
+        stopper.join();
+        EXPECT_TRUE(stopPending);
+        EXPECT_EQ(sink.Samples().size(), 1u) << "the stop came before the second frame's slot";
+        EXPECT_LT(clock.SleptMs(), 1000u) << "the wait ended with the stop, not at the slot";
+        EXPECT_EQ(sink.Stop(), S_OK);
+        pin->Disconnect();
         sink.InputPin()->Disconnect();
     }
     filter->NonDelegatingRelease();
