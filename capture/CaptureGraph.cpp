@@ -83,7 +83,8 @@ BOOL CCaptureGraph::Build()
     if (FAILED(m_pVSource->QueryInterface(IID_IOravane, m_pOravane.ReleaseAndGetVoidAddressOf())) || !m_pOravane)
         return Fail("QueryInterface( IID_IOravane )  failed!");
 
-    m_pOravane->SetCaptureRect(m_rcFrame);
+    if (FAILED(m_pOravane->SetCaptureRect(m_rcFrame)))
+        return Fail("SetCaptureRect failed!");
     m_pOravane->SetDrawCursor(m_options.m_bMouseTrack ? TRUE : FALSE);
     m_pOravane->SetCaptureMode(m_hWnd, static_cast<CaptureMode>(m_options.m_nCaptureMode));
     // The ceiling is an addition of later modules: an earlier one records at its own pace.

@@ -11,8 +11,10 @@
 constexpr CLSID CLSID_Oravane {0x5159D8CF, 0xF477, 0x42AD, {0x9D, 0xE0, 0xDB, 0x35, 0xCE, 0x84, 0xA7, 0xA3}};
 constexpr IID IID_IOravane {0xE67148C0, 0x1FD2, 0x43CD, {0xA4, 0xAC, 0x95, 0x55, 0x9B, 0xB2, 0x42, 0x81}};
 
-// Every method returns S_OK.
+// Every method returns S_OK, except SetCaptureRect for a rectangle the filter cannot capture.
 struct IOravane : IUnknown {
+    // E_INVALIDARG, changing nothing, for an empty or inverted rectangle, one with a side over
+    // 8192 pixels, or one wholly off the screen.
     virtual HRESULT SetCaptureRect(RECT rc) = 0;
     virtual HRESULT GetCaptureRect(RECT* prc) = 0;
     virtual HRESULT SetCaptureMode(HWND hWnd, CaptureMode nMode) = 0;

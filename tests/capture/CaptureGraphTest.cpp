@@ -123,7 +123,14 @@ TEST_F(CaptureGraphTest, MissingSourceClassAndRefusedFormatAreReported)
         EXPECT_FALSE(graph.BuildCaptureGraph());
     }
     CFakeCapturePin::s_hrSetFormat = S_OK;
-    const std::vector<std::string> expected {"CoCreateInstance( CLSID_Oravane ) failed!", "SetAudioProperties() failed!"};
+    CFakeOravane::s_hrSetCaptureRect = E_INVALIDARG;  // a capture frame the source cannot capture
+    {
+        CCaptureGraph graph(m_options);
+        EXPECT_FALSE(graph.BuildCaptureGraph());
+    }
+    CFakeOravane::s_hrSetCaptureRect = S_OK;
+    const std::vector<std::string> expected {"CoCreateInstance( CLSID_Oravane ) failed!", "SetAudioProperties() failed!",
+                                             "SetCaptureRect failed!"};
     EXPECT_EQ(m_messages, expected);
 }
 

@@ -130,7 +130,7 @@ HRESULT CFakeOravane::SetCaptureRect(RECT rc)
     m_rc = rc;
     Log().Add("SetCaptureRect(" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
               std::to_string(rc.right) + "," + std::to_string(rc.bottom) + ")");
-    return S_OK;
+    return s_hrSetCaptureRect;
 }
 
 HRESULT CFakeOravane::GetCaptureRect(RECT* prc)

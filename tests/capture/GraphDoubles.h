@@ -83,6 +83,7 @@ public:
     // Made while set, the source answers as a module of an earlier build: IOravane as first
     // built, and no IOravaneFrameRate.
     static bool s_bEarlierModule;
+    static inline HRESULT s_hrSetCaptureRect = S_OK;  // what SetCaptureRect answers
     static HRESULT Create(IUnknown* pUnkOuter, REFIID riid, void** ppv);
 
 private:

@@ -65,7 +65,11 @@ TEST_F(CaptureGraph, DeliversTheScreenWithAbuttingTimeStampsThroughPauseAndResum
                                    IID_IBaseFilter, source.ReleaseAndGetVoidAddressOf()), S_OK);
         ComPtr<IOravane> control;
         ASSERT_EQ(source.As(control, IID_IOravane), S_OK);
-        control->SetCaptureRect(kRect);
+        // The screen is 320 x 240: a rectangle partly on it is taken, one wholly off it is not.
+        EXPECT_EQ(control->SetCaptureRect({300, 200, 400, 300}), S_OK);
+        EXPECT_EQ(control->SetCaptureRect({320, 0, 420, 80}), E_INVALIDARG);
+        EXPECT_EQ(control->SetCaptureRect({-100, -80, 0, 0}), E_INVALIDARG);
+        ASSERT_EQ(control->SetCaptureRect(kRect), S_OK);
         control->SetDrawCursor(FALSE);
         control->SetCaptureMode(0, CaptureModeGDI);
 

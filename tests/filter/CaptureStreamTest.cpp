@@ -156,6 +156,22 @@ TEST_F(CaptureStream, CaptureRectangleSetsTheFrameSizeOfEveryType)
     }
 }
 
+TEST_F(CaptureStream, RectanglesThatMakeNoFrameAreRefusedAndChangeNothing)
+{
+    m_pFilter->SetCaptureRect({100, 50, 900, 650});
+    for (RECT bad : {RECT {300, 200, 100, 400}, RECT {100, 400, 300, 200}, RECT {100, 100, 100, 300},
+                     RECT {0, 0, 8193, 100}, RECT {-2147483647, 0, 2147483647, 100}}) {
+        EXPECT_EQ(m_pFilter->SetCaptureRect(bad), E_INVALIDARG) << bad.left << "," << bad.top << "," << bad.right;
+        RECT rc {};
+        m_pFilter->GetCaptureRect(&rc);
+        EXPECT_EQ(rc.right, 900);
+        const BITMAPINFOHEADER& h = Info(Type(2))->bmiHeader;
+        EXPECT_EQ(h.biWidth, 800);
+        EXPECT_EQ(h.biHeight, 600);
+    }
+    EXPECT_EQ(m_pFilter->SetCaptureRect({0, 0, 8192, 16}), S_OK) << "the largest side there is";
+}
+
 TEST_F(CaptureStream, AcceptsOnlyBottomUpRgbOfTheFrameSize)
 {
     for (int i = 0; i <= 5; ++i) {
