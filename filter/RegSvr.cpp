@@ -36,7 +36,10 @@ int main(int argc, char** argv)
     HRESULT hr = pfn();
     dlclose(handle);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X\n", entry, module, static_cast<unsigned>(hr));
+        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X%s\n", entry, module, static_cast<unsigned>(hr),
+                     hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)
+                         ? " (the module's path is longer than the 259 characters a registration holds)"
+                         : "");
         return 1;
     }
     std::printf("%s in %s succeeded.\n", entry, module);
