@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
 
 #include <chrono>
@@ -150,6 +151,57 @@ TEST_F(CaptureGraph, DeliversTheScreenWithAbuttingTimeStampsThroughPauseAndResum
         EXPECT_EQ(state, State_Stopped);
     }
     CoFreeUnusedLibraries();
+}
+
+int g_nProcessErrors = 0;
+int CountProcessError(Display*, XErrorEvent*)
+{
+    ++g_nProcessErrors;
+    return 0;
+}
+
+XErrorHandler CurrentErrorHandler()
+{
+    XErrorHandler current = XSetErrorHandler(nullptr);
+    XSetErrorHandler(current);
+    return current;
+}
+
+TEST_F(CaptureGraph, TheModuleLeavesTheProcessErrorHandlerAsItFoundItAndCanBeUnloaded)
+{
+    XErrorHandler previous = XSetErrorHandler(CountProcessError);
+    g_nProcessErrors = 0;
+    {
+        CTestSink sink;
+        ComPtr<IBaseFilter> source;
+        ASSERT_EQ(CoCreateInstance(CLSID_Oravane, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   source.ReleaseAndGetVoidAddressOf()), S_OK);
+        ComPtr<IOravane> control;
+        ASSERT_EQ(source.As(control, IID_IOravane), S_OK);
+        ASSERT_EQ(control->SetCaptureRect(kRect), S_OK);
+        ComPtr<IPin> out;
+        ASSERT_EQ(source->FindPin(L"A Oravane!", out.ReleaseAndGetAddressOf()), S_OK);
+        ASSERT_EQ(out->Connect(sink.InputPin(), nullptr), S_OK);
+        ASSERT_EQ(sink.Run(0), S_OK);
+        ASSERT_EQ(source->Run(0), S_OK);
+        ASSERT_TRUE(sink.WaitFor(3));
+        EXPECT_EQ(CurrentErrorHandler(), &CountProcessError) << "capturing leaves the process's handler alone";
+        EXPECT_EQ(source->Stop(), S_OK);
+        EXPECT_EQ(sink.Stop(), S_OK);
+        out->Disconnect();
+        sink.InputPin()->Disconnect();
+    }
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module is unloaded";
+    EXPECT_EQ(CurrentErrorHandler(), &CountProcessError);
+    // An error now must reach the process's handler, not code that has gone with the module.
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    XMapWindow(dpy, 0x7FFFFFF0);
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
+    EXPECT_EQ(g_nProcessErrors, 1);
+    XSetErrorHandler(previous);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+// After the test framework: Xlib defines None and Bool as macros.
+#include "platform/screen/XConnection.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
@@ -167,6 +170,45 @@ TEST_F(XCapture, BitBltPartlyOffTheScreenGivesBlackThere)
     // Wholly off the screen: all black, still a success like the platform's blit.
     ASSERT_TRUE(BitBlt(s.memory.get(), 0, 0, 20, 10, s.display.get(), 400, 400, SRCCOPY));
     EXPECT_EQ(std::count(s.bits, s.bits + s.stride * 10, 0), static_cast<long>(s.stride * 10));
+}
+
+int g_nProcessErrors = 0;
+int CountProcessError(Display*, XErrorEvent*)
+{
+    ++g_nProcessErrors;
+    return 0;
+}
+
+XErrorHandler CurrentErrorHandler()
+{
+    XErrorHandler current = XSetErrorHandler(nullptr);
+    XSetErrorHandler(current);
+    return current;
+}
+
+TEST_F(XCapture, ErrorsOfOurConnectionsStayOursAndTheProcessHandlerKeepsTheRest)
+{
+    const XID kNoWindow = 0x7FFFFFF0;
+    XErrorHandler previous = XSetErrorHandler(CountProcessError);
+    g_nProcessErrors = 0;
+    {
+        std::shared_ptr<CXConnection> ours = CXConnection::Open();
+        ASSERT_TRUE(ours);
+        XMapWindow(ours->GetDisplay(), kNoWindow);
+        EXPECT_EQ(ours->SyncAndTakeError(), BadWindow);
+        EXPECT_EQ(g_nProcessErrors, 0) << "our connection's error is ours alone";
+        EXPECT_EQ(CurrentErrorHandler(), &CountProcessError) << "the process's handler is left in place";
+
+        Display* other = XOpenDisplay(nullptr);
+        ASSERT_NE(other, nullptr);
+        XMapWindow(other, kNoWindow);
+        XSync(other, False);
+        XCloseDisplay(other);
+        EXPECT_EQ(g_nProcessErrors, 1) << "another connection's error reaches the process's handler";
+        EXPECT_EQ(ours->TakeError(), Success);
+    }
+    EXPECT_EQ(CurrentErrorHandler(), &CountProcessError);
+    XSetErrorHandler(previous);
 }
 
 TEST_F(XCapture, SharedMemoryIsPrivateAndMarkedForRemovalWhileAttached)
