@@ -12,6 +12,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -96,6 +97,17 @@ TEST_F(OravaneModule, RegistersItselfForCreationByClassIdAndUnregistersWithoutTr
     EXPECT_EQ(CoCreateInstance(CLSID_Oravane, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                gone.ReleaseAndGetVoidAddressOf()), REGDB_E_CLASSNOTREG);
     dlclose(module);
+}
+
+TEST(OravaneModuleLinks, NothingOfAWindowToolkit)
+{
+    // What the loader would bring in with the module, directly or through its libraries.
+    const std::string out = testing::TempDir() + "oravane-ldd.txt";
+    ASSERT_EQ(std::system(("ldd " ORAVANE_MODULE " >" + out).c_str()), 0);
+    const std::string libraries = testsupport::ReadFile(out);
+    EXPECT_NE(libraries.find("libX11"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
+    std::remove(out.c_str());
 }
 
 TEST_F(OravaneModule, RegistrationToolCallsTheEntryPointsAndReportsFailure)
