@@ -90,6 +90,19 @@ struct MixerDeviceData {
     std::vector<MixerLineData> destinations;
 };
 
+// While one lives on a thread, the mixer functions of that thread read the sound server at most
+// once: the first answer (its sources, or that it did not answer within the connection's
+// deadline) serves every call until the outermost scope ends. A lookup makes several calls
+// (count, open, capabilities, lines, and again for a second line type), so it opens one around
+// them: a server that hangs costs one deadline a lookup, not one a call.
+class CMixerReadScope {
+public:
+    CMixerReadScope();
+    ~CMixerReadScope();
+    CMixerReadScope(const CMixerReadScope&) = delete;
+    CMixerReadScope& operator=(const CMixerReadScope&) = delete;
+};
+
 // Where the mixer functions read their devices: the sound server, or a test's double.
 class IMixerSystem {
 public:
