@@ -77,6 +77,8 @@ private:
 
     bool EnsureBurner();
     void ReleaseBurner();
+    // The recorded size is 0 and not known (a failed or missing read).
+    void ForgetRecordedSize();
     void ResetCallState();
     // The drive's current and highest write speed (KB/s); the read speeds are not needed here.
     LONG QueryWriteSpeeds(ULONG& currentWrite, ULONG& maxWrite);
@@ -106,6 +108,7 @@ private:
     ULONG m_ulCacheSize = 0;
     LONG m_lDiscType = DISC_TYPE_NO_MEDIA;
     double m_dRecordedSize = 0.0;
+    bool m_bRecordedSizeKnown = false;  // set by a successful RefreshMediaSize
     std::atomic<LONGLONG> m_llProgressPercent{0};
     std::atomic<LONG> m_lOperationState{OPERATION_STATE_IDLE};
     LONG m_lTrackCounter = 0;
