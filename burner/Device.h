@@ -98,6 +98,8 @@ private:
     bool BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder);
     bool BurnCd(BurnJob& job, const char* source, CdKind kind);
     void OnWriteProgress(void* param1, void* param2);
+    // The disc image did not fit the temporary folder: says so in the burn window's log.
+    void ReportNoRoom();
 
     BYTE DeviceAddress[5];
     void* m_hCdvdBurnerGrabber = nullptr;
