@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
+// After the test framework: Xlib defines None and Bool as macros.
+#include "platform/screen/ProcessErrorCounter.h"
+
 #include <dlfcn.h>
 
 #include <chrono>
@@ -153,24 +155,9 @@ TEST_F(CaptureGraph, DeliversTheScreenWithAbuttingTimeStampsThroughPauseAndResum
     CoFreeUnusedLibraries();
 }
 
-int g_nProcessErrors = 0;
-int CountProcessError(Display*, XErrorEvent*)
-{
-    ++g_nProcessErrors;
-    return 0;
-}
-
-XErrorHandler CurrentErrorHandler()
-{
-    XErrorHandler current = XSetErrorHandler(nullptr);
-    XSetErrorHandler(current);
-    return current;
-}
-
 TEST_F(CaptureGraph, TheModuleLeavesTheProcessErrorHandlerAsItFoundItAndCanBeUnloaded)
 {
-    XErrorHandler previous = XSetErrorHandler(CountProcessError);
-    g_nProcessErrors = 0;
+    screentest::CProcessErrorCounter process;
     {
         CTestSink sink;
         ComPtr<IBaseFilter> source;
@@ -185,7 +172,7 @@ TEST_F(CaptureGraph, TheModuleLeavesTheProcessErrorHandlerAsItFoundItAndCanBeUnl
         ASSERT_EQ(sink.Run(0), S_OK);
         ASSERT_EQ(source->Run(0), S_OK);
         ASSERT_TRUE(sink.WaitFor(3));
-        EXPECT_EQ(CurrentErrorHandler(), &CountProcessError) << "capturing leaves the process's handler alone";
+        EXPECT_TRUE(process.IsInstalled()) << "capturing leaves the process's handler alone";
         EXPECT_EQ(source->Stop(), S_OK);
         EXPECT_EQ(sink.Stop(), S_OK);
         out->Disconnect();
@@ -193,15 +180,10 @@ TEST_F(CaptureGraph, TheModuleLeavesTheProcessErrorHandlerAsItFoundItAndCanBeUnl
     }
     CoFreeUnusedLibraries();
     EXPECT_EQ(dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module is unloaded";
-    EXPECT_EQ(CurrentErrorHandler(), &CountProcessError);
+    EXPECT_TRUE(process.IsInstalled());
     // An error now must reach the process's handler, not code that has gone with the module.
-    Display* dpy = XOpenDisplay(nullptr);
-    ASSERT_NE(dpy, nullptr);
-    XMapWindow(dpy, 0x7FFFFFF0);
-    XSync(dpy, False);
-    XCloseDisplay(dpy);
-    EXPECT_EQ(g_nProcessErrors, 1);
-    XSetErrorHandler(previous);
+    process.ProvokeError();
+    EXPECT_EQ(process.Errors(), 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -516,12 +517,14 @@ TEST(CaptureStreamThread, StopDuringTheCeilingsWaitEndsTheThreadWithoutAnotherFr
     filter->SetMaxFrameRate(1.0);  // a second between frames
     CCaptureStream* pin = filter->Stream();
     std::thread stopper;
-    bool stopPending = false;
+    std::atomic<bool> stopStarted {false};
+    std::atomic<bool> stopPending {false};
     // The first sleep is the wait for the second frame's slot: the window thread stops the
     // graph meanwhile, and the streaming thread goes on once the stop is pending.
     clock.OnSleep([&](DWORD) {
-        if (stopper.joinable()) return;
+        if (stopStarted) return;
         stopper = std::thread([filter] { filter->Stop(); });
+        stopStarted = true;
         for (int i = 0; i < 10000 && !stopPending; ++i) {
             stopPending = pin->CheckRequest(nullptr);
             if (!stopPending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -533,8 +536,8 @@ TEST(CaptureStreamThread, StopDuringTheCeilingsWaitEndsTheThreadWithoutAnotherFr
         ASSERT_EQ(sink.Run(0), S_OK);
         ASSERT_EQ(filter->Run(0), S_OK);
         ASSERT_TRUE(sink.WaitFor(1));
-        for (int i = 0; i < 10000 && !stopper.joinable(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(stopper.joinable()) << "the ceiling never waited";
+        for (int i = 0; i < 10000 && !stopStarted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(stopStarted) << "the ceiling never waited";
         stopper.join();
         EXPECT_TRUE(stopPending);
         EXPECT_EQ(sink.Samples().size(), 1u) << "the stop came before the second frame's slot";

@@ -2,15 +2,10 @@
 #include "GraphDoubles.h"
 #include "options/SoundInputSelection.h"
 #include "platform/ui/ComboBox.h"
-
+#include "support/SilentSocket.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace capturetest;
 using options::CVideoOptions;
@@ -128,42 +123,12 @@ TEST(SoundInputSelection, LongLineNamesAreCutToWhatTheMixerStructureHolds)
     EXPECT_EQ(name, std::string(63, 'x'));
 }
 
-// A sound server that takes connections and never answers, as a stopped or hung one does: the
-// kernel queues each connection attempt for it.
-class CSilentServer {
-public:
-    explicit CSilentServer(const std::string& path)
-    {
-        m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_un addr {};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
-        m_bListening = m_fd >= 0 && bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-                       listen(m_fd, 64) == 0;
-    }
-    ~CSilentServer()
-    {
-        if (m_fd >= 0) close(m_fd);
-    }
-    bool IsListening() const { return m_bListening; }
-    // The connection attempts queued since the last call.
-    int TakeConnections()
-    {
-        int n = 0;
-        for (int c; (c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ++n) close(c);
-        return n;
-    }
-
-private:
-    int m_fd = -1;
-    bool m_bListening = false;
-};
-
 TEST(SoundInputSelection, AServerThatNeverAnswersIsAskedOnceALookup)
 {
     testsupport::TempDir dir;
-    CSilentServer server(dir.file("native"));
-    ASSERT_TRUE(server.IsListening());
+    // Connections wait unanswered, as with a stopped server.
+    testsupport::CSilentSocket server(dir.file("native"));
+    ASSERT_TRUE(server.Ok());
     testsupport::ScopedEnv env("PULSE_SERVER", "unix:" + dir.file("native"));
     SetMixerSystem(nullptr);  // the sound server's mixer
     platform::CComboBox combo;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 // After the test framework: Xlib defines None and Bool as macros.
+#include "platform/screen/ProcessErrorCounter.h"
 #include "platform/screen/XConnection.h"
 
 #include <cstring>
@@ -172,43 +173,18 @@ TEST_F(XCapture, BitBltPartlyOffTheScreenGivesBlackThere)
     EXPECT_EQ(std::count(s.bits, s.bits + s.stride * 10, 0), static_cast<long>(s.stride * 10));
 }
 
-int g_nProcessErrors = 0;
-int CountProcessError(Display*, XErrorEvent*)
-{
-    ++g_nProcessErrors;
-    return 0;
-}
-
-XErrorHandler CurrentErrorHandler()
-{
-    XErrorHandler current = XSetErrorHandler(nullptr);
-    XSetErrorHandler(current);
-    return current;
-}
-
 TEST_F(XCapture, ErrorsOfOurConnectionsStayOursAndTheProcessHandlerKeepsTheRest)
 {
-    const XID kNoWindow = 0x7FFFFFF0;
-    XErrorHandler previous = XSetErrorHandler(CountProcessError);
-    g_nProcessErrors = 0;
-    {
-        std::shared_ptr<CXConnection> ours = CXConnection::Open();
-        ASSERT_TRUE(ours);
-        XMapWindow(ours->GetDisplay(), kNoWindow);
-        EXPECT_EQ(ours->SyncAndTakeError(), BadWindow);
-        EXPECT_EQ(g_nProcessErrors, 0) << "our connection's error is ours alone";
-        EXPECT_EQ(CurrentErrorHandler(), &CountProcessError) << "the process's handler is left in place";
-
-        Display* other = XOpenDisplay(nullptr);
-        ASSERT_NE(other, nullptr);
-        XMapWindow(other, kNoWindow);
-        XSync(other, False);
-        XCloseDisplay(other);
-        EXPECT_EQ(g_nProcessErrors, 1) << "another connection's error reaches the process's handler";
-        EXPECT_EQ(ours->TakeError(), Success);
-    }
-    EXPECT_EQ(CurrentErrorHandler(), &CountProcessError);
-    XSetErrorHandler(previous);
+    screentest::CProcessErrorCounter process;
+    std::shared_ptr<CXConnection> ours = CXConnection::Open();
+    ASSERT_TRUE(ours);
+    XMapWindow(ours->GetDisplay(), screentest::CProcessErrorCounter::kNoWindow);
+    EXPECT_EQ(ours->SyncAndTakeError(), BadWindow);
+    EXPECT_EQ(process.Errors(), 0) << "our connection's error is ours alone";
+    EXPECT_TRUE(process.IsInstalled()) << "the process's handler is left in place";
+    process.ProvokeError();
+    EXPECT_EQ(process.Errors(), 1) << "another connection's error reaches the process's handler";
+    EXPECT_EQ(ours->TakeError(), Success);
 }
 
 TEST_F(XCapture, SharedMemoryIsPrivateAndMarkedForRemovalWhileAttached)
