@@ -16,13 +16,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries the program and the filter module link (Qt 6, libav*, libpulse, libburn, X11)
-# come from dpkg-shlibdeps; what they start or load by other ways is named here: Qt's window
-# system plug-in, the office that runs the shows, the MPEG-2 encoder and the DVD authoring tool
-# behind the fg and ar links, the DVD image maker, and the shell's "open".
+# The libraries the program and the filter module link (Qt 6, libav*, libpulse, X11) come from
+# dpkg-shlibdeps; the rest is named here: Qt's window system plug-in, the disc burning library
+# (named until a linked part needs it), the office that runs the shows, the MPEG-2 encoder and
+# the DVD authoring tool behind the fg and ar links, the DVD image maker, and the shell's "open".
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-qpa-plugins, libreoffice-impress, ffmpeg, dvdauthor, genisoimage, xdg-utils")
+  "qt6-qpa-plugins, libburn4, libreoffice-impress, ffmpeg, dvdauthor, genisoimage, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, dbus-user-session | dbus-x11")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "vcdimager")
 include(CPack)
