@@ -3,6 +3,7 @@
 #include "app/Resource.h"
 #include "platform/automation/CommandLineInfo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <strings.h>
 

@@ -1,6 +1,5 @@
 // Files that reach the presentation list from outside: named on the program's command line (as
-// "Open with" does) and dropped onto the list. Also the options that answer without a window.
-#include "app/CommandLine.h"
+// "Open with" does) and dropped onto the list.
 #include "app/VantorelApp.h"
 #include "app/VantorelDlg.h"
 #include "platform/automation/OleApp.h"
@@ -94,37 +93,4 @@ TEST_F(OutsideFiles, DroppedPresentationsJoinTheListAndTheRestIsNamed)
     EXPECT_NE(boxes[0].find(dir.file("notes.txt")), std::string::npos);
     EXPECT_NE(boxes[0].find("https://example.org/talk.pptx"), std::string::npos);
     EXPECT_EQ(boxes[0].find("old.pps"), std::string::npos);
-}
-
-TEST(CommandLineOptions, HelpAndVersionAnswerWithoutAWindowAndFaultsEndTheStart)
-{
-    CVantorelCommandLine commandLine;
-    const std::string help = commandLine.HelpText();
-    for (const CommandLineOption& option : commandLine.GetOptions())
-        EXPECT_NE(help.find(std::string("--") + option.name), std::string::npos) << option.name;
-
-    for (const char* word : {"--version", "-VERSION", "/version"}) {
-        const char* args[] = {"vantorel", "a.ppt", word};
-        commandLine.Parse(3, args);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(commandLine.RunImmediate(), 0) << word;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Vantorel 3.5\n");
-    }
-
-    // A "/word" that names no option is a path; an unknown dashed option is a fault.
-    const char* args[] = {"vantorel", "/talk.ppt", "--bogus", "-Automation"};
-    commandLine.Parse(4, args);
-    EXPECT_EQ(commandLine.RunImmediate(), std::nullopt);
-    EXPECT_EQ(commandLine.GetFiles(), std::vector<std::string> {"/talk.ppt"});
-    std::FILE* errors = std::tmpfile();
-    EXPECT_TRUE(commandLine.ReportFaults(errors));
-    std::rewind(errors);
-    char line[128] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, errors), nullptr);
-    EXPECT_STREQ(line, "vantorel: unknown option --bogus\n");
-    std::fclose(errors);
-
-    const char* bogus[] = {"vantorel", "--bogus"};
-    EXPECT_EQ(theApp.InitInstance(2, bogus), 2) << "the program does not start on a fault";
-    EXPECT_EQ(theApp.m_pMainWnd, nullptr);
 }

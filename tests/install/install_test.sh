@@ -5,12 +5,7 @@
 set -euo pipefail
 trap 'echo "failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 source "$VANTOREL_SOURCE_DIR/tests/support/x11.sh"
-own_display
-private_home
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$TEST_HOME/no-bus"
-pid=
-cleanup() { [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; rm -rf "$TEST_HOME"; stop_private_xvfb; }
-trap cleanup EXIT
+program_test
 
 root=$TEST_HOME/root
 DESTDIR=$root cmake --install "$VANTOREL_BUILD_DIR" --prefix /usr >/dev/null
@@ -23,7 +18,12 @@ for binary in vantorel Oravane.so vantorel-regsvr; do
     if ldd "$folder/$binary" | grep 'not found'; then echo "$binary misses a library" >&2; exit 1; fi
     if readelf -d "$folder/$binary" | grep -F "$VANTOREL_BUILD_DIR"; then echo "$binary looks into the build" >&2; exit 1; fi
 done
-"$root/usr/bin/vantorel" --version | grep -qx 'Vantorel [0-9.]*'
+# The options that answer without a window need no display; a wrong one ends the start.
+DISPLAY= "$root/usr/bin/vantorel" --version | grep -qx 'Vantorel [0-9.]*'
+DISPLAY= "$root/usr/bin/vantorel" /HELP | grep -q -- '--version  *Shows the version'
+status=0
+"$root/usr/bin/vantorel" --bogus 2>"$TEST_HOME/errors" || status=$?
+[[ $status -eq 2 ]] && grep -qx 'vantorel: unknown option --bogus' "$TEST_HOME/errors"
 
 entry=$root/usr/share/applications/vantorel.desktop
 grep -qx 'Exec=vantorel %F' "$entry"
