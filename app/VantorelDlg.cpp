@@ -1,6 +1,7 @@
 #include "app/VantorelDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/PresentationFiles.h"
 #include "app/Resource.h"
 #include "app/VantorelDlgAutoProxy.h"
 #include "platform/shell/Places.h"
@@ -10,6 +11,7 @@
 
 #include <QIcon>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace platform;
 
@@ -29,6 +31,8 @@ CVantorelDlg::CVantorelDlg(QWidget* pParent) : CDialog(IDD_VANTOREL_DIALOG, pPar
     AddEtchedLine(IDC_STATIC, {7, 203, 249, 1});
     AddButton(IDC_BTN_HELP, "&Help", {7, 208, 50, 14});
     AddButton(IDC_BTN_ABOUT, "A&bout", {206, 208, 50, 14});
+
+    new CFileDropTarget(m_pList, [this](const std::vector<std::string>& names) { OfferFiles(names); });
 
     MapCommand(IDC_BTN_ADD, [this] { OnAddFiles(); });
     MapCommand(IDC_BTN_DELETE, [this] { OnDelete(); });
@@ -79,6 +83,15 @@ void CVantorelDlg::AddPresentations(const std::vector<std::string>& paths)
 {
     for (const std::string& path : paths)
         m_pList->AddString(QString::fromStdString(path));
+}
+
+void CVantorelDlg::OfferFiles(const std::vector<std::string>& names)
+{
+    PresentationChoice choice = ChoosePresentations(names);
+    AddPresentations(choice.accepted);
+    // Not inside the drop itself: the drag source waits for the drop to end.
+    if (!choice.refused.empty())
+        QTimer::singleShot(0, this, [text = RefusalMessage(choice.refused)] { AfxMessageBox(text); });
 }
 
 void CVantorelDlg::OnSysCommand(UINT nID)
