@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 using namespace platform;
 
@@ -168,7 +167,7 @@ TEST(MainWindow, DeleteRemovesOnlyTheSelectionAndComplainsWithoutOne)
     EXPECT_EQ(boxes.m_shown.size(), 2u) << "clearing an empty list says nothing";
 }
 
-TEST(MainWindow, ConversionNeedsAPresentationFirst)
+TEST(MainWindow, ConversionNeedsAPresentationThenOpensTheOptionsWindow)
 {
     MessageBoxRecorder boxes;
     CPlainDlg dlg;
@@ -180,43 +179,26 @@ TEST(MainWindow, ConversionNeedsAPresentationFirst)
         EXPECT_EQ(box.text, "Please add powerpoint file first! ");
         EXPECT_EQ(box.type, MB_OK | MB_ICONEXCLAMATION);
     }
+    // With a presentation each command shows the options window with its burn flag; Cancel
+    // comes back here.
     dlg.AddPresentations({"/p/a.ppt"});
     testsupport::TempDir config;
     testsupport::ScopedEnv configDir("VANTOREL_CONFIG_DIR", config.file("cfg"));
-    WhenModal([] { QApplication::activeModalWidget()->close(); });
-    dlg.SendCommand(IDC_BTN_CONVERT);
+    std::vector<int> burnFlags;
+    for (int nCommand : {IDC_BTN_CONVERT, IDC_BTN_CONVERT_BURN}) {
+        WhenModal([&burnFlags] {
+            auto* options = qobject_cast<options::CVideoOptionsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(options, nullptr);
+            burnFlags.push_back(options->m_bBurnMode);
+            options->SendCommand(IDCANCEL);
+        });
+        dlg.SendCommand(nCommand);
+    }
+    EXPECT_EQ(burnFlags, (std::vector<int> {0, 1}));
     EXPECT_EQ(std::count_if(boxes.m_shown.begin(), boxes.m_shown.end(),
                             [](const MessageBoxRequest& r) { return r.text == "Please add powerpoint file first! "; }),
               2);
     EXPECT_EQ(dlg.GetPresentationList().size(), 1u) << "the list is unchanged";
-}
-
-TEST(MainWindow, ConversionOpensTheOptionsWindowWithTheCommandsBurnFlag)
-{
-    MessageBoxRecorder boxes;
-    testsupport::TempDir config;
-    testsupport::ScopedEnv configDir("VANTOREL_CONFIG_DIR", config.file("cfg"));
-    CPlainDlg dlg;
-    dlg.Start();
-    dlg.AddPresentations({"/p/a.ppt"});
-    std::vector<int> burnFlags;
-    auto answer = [&](int nButton) {
-        WhenModal([&burnFlags, nButton] {
-            auto* options = qobject_cast<options::CVideoOptionsDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(options, nullptr);
-            burnFlags.push_back(options->m_bBurnMode);
-            options->SendCommand(nButton);
-        });
-    };
-    // Cancel returns to the main window with nothing written; OK writes the options.
-    answer(IDCANCEL);
-    dlg.SendCommand(IDC_BTN_CONVERT);
-    EXPECT_FALSE(std::filesystem::exists(config.file("cfg/ToVideoOption.dat")));
-    answer(IDOK);
-    dlg.SendCommand(IDC_BTN_CONVERT_BURN);
-    EXPECT_TRUE(std::filesystem::exists(config.file("cfg/ToVideoOption.dat")));
-    EXPECT_EQ(burnFlags, (std::vector<int> {0, 1}));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST(MainWindow, EnterConvertsWithoutBurningAndTheOtherButtonBurns)

@@ -166,18 +166,13 @@ TEST_F(CaptureGraphTest, SilentUncompressedGraphHoldsSourceMultiplexerAndWriterO
 TEST_F(CaptureGraphTest, FrameRateFromADamagedFileIsBroughtIntoTheWindowsRange)
 {
     // 0 would lift the source's ceiling and fill the disk; the window allows 10 to 35.
-    const std::pair<int, const char*> cases[] = {
-        {0, "SetMaxFrameRate(10)"}, {-7, "SetMaxFrameRate(10)"}, {9, "SetMaxFrameRate(10)"},
-        {35, "SetMaxFrameRate(35)"}, {500, "SetMaxFrameRate(35)"}};
-    for (auto [nStored, expected] : cases) {
-        SCOPED_TRACE(nStored);
+    for (auto [nStored, nCeiling] : {std::pair {0, 10}, {-7, 10}, {9, 10}, {35, 35}, {500, 35}}) {
         CFakeOravane::Log().Clear();
         m_options.m_nFrameRate = nStored;
         CCaptureGraph graph(m_options);
         ASSERT_TRUE(graph.BuildCaptureGraph());
         auto calls = CFakeOravane::Log().Calls();
-        EXPECT_NE(std::find(calls.begin(), calls.end(), expected), calls.end());
-        EXPECT_TRUE(graph.ReleaseCaptureGraph());
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetMaxFrameRate(" + std::to_string(nCeiling) + ")"), 1) << nStored;
     }
 }
 
