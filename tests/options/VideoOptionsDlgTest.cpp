@@ -23,27 +23,16 @@ using platform::CComboBox;
 
 namespace {
 
-class VideoOptionsDlgTest : public ::testing::Test {
+class VideoOptionsDlgTest : public GraphDoublesTest {
 protected:
     void SetUp() override
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        InstallGraphClasses();
-        m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
-            m_messages.push_back(r.text);
-            return platform::IDOK;
-        });
+        GraphDoublesTest::SetUp();
         m_devices.SetVideoCompressors({{L"Motion JPEG"}, {L"Microsoft Video 1"}, {L"FFV1 Lossless"}});
         m_devices.SetAudioCompressors({{L"PCM"}, {L"MPEG Layer-3"}, {L"IMA ADPCM"}});
         m_devices.SetSoundDevices({{L"Card", {L"Microphone", L"Line In", L"Stereo Mix"}}});
         m_mixer.m_devices = {MixerDeviceData {"Card", {WaveIn({Line(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, "Stereo Mix")})}}};
     }
-    void TearDown() override
-    {
-        platform::SetMessageBoxHandler(m_previous);
-        CoUninitialize();
-    }
-
     // Opens a window with the burn flag and runs during in it; a window still open afterwards is
     // cancelled. Closing releases the device and the list's monikers.
     INT_PTR Run(BOOL bBurnMode, const std::function<void(CVideoOptionsDlg&)>& during)
@@ -74,10 +63,7 @@ protected:
 
     testsupport::TempDir m_dir;
     testsupport::ScopedEnv m_config {"VANTOREL_CONFIG_DIR", m_dir.file("cfg")};
-    CFakeDevices m_devices;
     CFakeMixer m_mixer;
-    std::vector<std::string> m_messages;
-    platform::MessageBoxHandler m_previous;
 };
 
 QCheckBox* Check(const CVideoOptionsDlg& dlg, int nID) { return dlg.GetDlgItemAs<QCheckBox>(nID); }
