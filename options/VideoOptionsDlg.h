@@ -17,9 +17,7 @@
 
 #include <string>
 
-class QButtonGroup;
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -71,7 +69,7 @@ enum : int {
 inline constexpr const char* kSoundHelpPage = "sound-help.html";
 inline constexpr const char* kBurnVideoCompressor = "Microsoft Video 1";
 inline constexpr const char* kBurnAudioCompressor = "MPEG Layer-3";
-// In burn mode on version 6 the sound is kept as PCM.
+// What version 6 shows for "MPEG Layer-3", and chooses in burn mode.
 inline constexpr const char* kVersion6AudioCompressor = "PCM";
 
 // The platform's version class: 4, 5 or 6 for the versions the system knew, -1 for any other.
