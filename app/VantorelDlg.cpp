@@ -4,6 +4,7 @@
 #include "app/PresentationFiles.h"
 #include "app/Resource.h"
 #include "app/VantorelDlgAutoProxy.h"
+#include "options/VideoOptionsDlg.h"
 #include "platform/shell/Places.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/FileDialog.h"
@@ -117,6 +118,9 @@ void CVantorelDlg::OnDelete()
         return;
     }
     m_pList->DeleteString(nSel);
+    // The list would move the selection to a neighbour; a second click must not delete an entry
+    // the user never chose.
+    m_pList->SetCurSel(LB_ERR);
 }
 
 void CVantorelDlg::OnClear()
@@ -142,8 +146,11 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
         AfxMessageBox("Please add powerpoint file first! ");
         return;
     }
-    // The output options window and the recording window take over from here, with bBurnMode.
-    (void)bBurnMode;
+    options::CVideoOptionsDlg dlgOptions(this);
+    dlgOptions.m_bBurnMode = bBurnMode;
+    if (dlgOptions.DoModal() != IDOK)
+        return;
+    // The recording window takes over from here, with dlgOptions and this window.
 }
 
 bool CVantorelDlg::CanExit()

@@ -86,7 +86,7 @@ BOOL CCaptureGraph::Build()
     m_pOravane->SetCaptureRect(m_rcFrame);
     m_pOravane->SetDrawCursor(m_options.m_bMouseTrack ? TRUE : FALSE);
     m_pOravane->SetCaptureMode(m_hWnd, static_cast<CaptureMode>(m_options.m_nCaptureMode));
-    m_pOravane->SetMaxFrameRate(m_options.m_nFrameRate);
+    m_pOravane->SetMaxFrameRate(m_options.CaptureFrameRate());
 
     const bool bSound = m_options.m_bRecordSound != 0;
     const bool bAudioCompress = m_options.m_bAudioCompress != 0;

@@ -66,8 +66,9 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, std::string& value);
 
 // "Please enter an integer between %1 and %2."
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
-// "Please enter no more than %1 characters." Lengths count bytes. On filling, the edit box of the
-// last control is limited to nChars unless its text is already longer.
+// "Please enter no more than %1 characters." Lengths count bytes (UTF-8, as stored). On filling,
+// the edit box of the last control refuses edits beyond nChars bytes; a text already longer may
+// shrink but not grow.
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int nChars);
 
 // The entry DDX_CBString selects for text, or -1: the search the name lists use.
