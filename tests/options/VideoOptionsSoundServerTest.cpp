@@ -83,12 +83,14 @@ TEST(VideoOptionsSoundServerTest, DevicesInputsAndTheLoopBackComeFromTheServer)
     const QString sine = QString::fromStdString(pulse.SineDescription());
     CVideoOptionsDlg dlg;
     dlg.m_bBurnMode = TRUE;
+    dlg.m_strSoundDevice = kServerDeviceName;  // no option file: the record stays
     QTimer::singleShot(0, &dlg, [&] {
         EXPECT_EQ(Entries(dlg, IDC_VO_SOUND_DEVICE), (QStringList {kCardName, kServerDeviceName}));
-        // A fresh record's empty name selects the second device, whose inputs are the outputs'
-        // monitors: the default output's is the loop-back.
+        // The stored device is bound; its inputs are the outputs' monitors, and the default
+        // output's, the loop-back, is "Default" and chosen for the record's empty input name.
         EXPECT_EQ(Selected(dlg, IDC_VO_SOUND_DEVICE), kServerDeviceName);
         EXPECT_EQ(Entries(dlg, IDC_VO_INPUT_SOURCE), (QStringList {"Default", PrivatePulseServer::kToneMonitorDescription}));
+        EXPECT_EQ(Selected(dlg, IDC_VO_INPUT_SOURCE), "Default");
         EXPECT_EQ(Selected(dlg, IDC_VO_VIDEO_COMPRESSOR), kBurnVideoCompressor);
         EXPECT_EQ(Selected(dlg, IDC_VO_AUDIO_COMPRESSOR), kBurnAudioCompressor);
 

@@ -144,8 +144,9 @@ TEST_F(DataExchange, NameListsSearchFromTheSecondEntryIgnoringCase)
         const char* stored;
         int selected;
     };
-    // "mpeg" matches entries 1 and 3; "micro" only the first, found after wrapping around.
-    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}};
+    // "mpeg" matches entries 1 and 3; "micro" only the first, found after wrapping around; an empty
+    // name (a fresh record) selects nothing, so the window falls back to the first entry.
+    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}, {"", -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         dlg.m_strName = c.stored;
