@@ -42,7 +42,7 @@ Captured Capture(const std::vector<std::string>& argv, const std::function<void(
 
 } // namespace
 
-TEST(RunCaptured, RelaysEachReadAsItCameAndReturnsTheExitCode)
+TEST(RunCaptured, RelaysEachReadAsItCameAndReturnsTheExitCodeOrWhyTheProgramDidNotStart)
 {
     testsupport::TempDir dir;
     const std::string go = dir.file("go");
@@ -64,15 +64,11 @@ TEST(RunCaptured, RelaysEachReadAsItCameAndReturnsTheExitCode)
     // The end is the pipe's: what a program started by the child writes later still arrives.
     const Captured late = Capture({"sh", "-c", "(sleep 0.3; echo late) & echo early"});
     EXPECT_EQ(late.All(), "early\nlate\n");
-}
 
-TEST(RunCaptured, AMissingProgramIsAProcessFailure)
-{
-    testsupport::TempDir dir;
-    const Captured c = Capture({dir.file("fg"), "-i", "x"});
-    EXPECT_EQ(c.run.m_start, CapturedStart::ProcessFailed);
-    EXPECT_EQ(c.run.m_nErrno, ENOENT);
-    EXPECT_TRUE(c.chunks.empty());
+    const Captured missing = Capture({dir.file("fg"), "-i", "x"});
+    EXPECT_EQ(missing.run.m_start, CapturedStart::ProcessFailed);
+    EXPECT_EQ(missing.run.m_nErrno, ENOENT);
+    EXPECT_TRUE(missing.chunks.empty());
 }
 
 TEST(RunCaptured, AStopEndsTheChildAndWhatItStartedAndCutsThePauseShort)
