@@ -32,8 +32,7 @@ public:
     // script on a worker (RunAuthoring). A file that cannot be written is shown and ends the run.
     void WriteAuthoringFiles();
     // Ends the running worker's tool (SIGTERM to its process group) and waits for the worker;
-    // a stopped worker calls the window no more. For the window's close: the window must not
-    // block its worker's calls meanwhile.
+    // a stopped worker calls the window no more. For the program's end (the destructor calls it).
     void Stop();
 
     int GetConversionIndex() const { return m_nConvertIndex; }

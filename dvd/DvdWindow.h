@@ -23,7 +23,8 @@ public:
     virtual std::string GetProgramFolder() = 0;
     virtual std::string GetOutputFolder() = 0;
 
-    // Called from the workers.
+    // Called from the workers. None of them may wait for the window's thread (queue, do not
+    // send): the window's thread joins a worker when the steps stop or the next one starts.
     // Log line: one entry at the end of the log list (the window adds the time prefix).
     virtual void AddLogLine(const std::string& strText) = 0;
     // Status line: the status text, also added to the log list.
