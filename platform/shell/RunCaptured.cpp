@@ -1,11 +1,9 @@
 #include "platform/shell/RunCaptured.h"
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
-#include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,15 +102,15 @@ private:
     bool m_bOk = false;
 };
 
-// Sleeps for the pause; a stop request wakes it.
-void Pause(unsigned nPauseMs, const std::stop_token& stop)
+// Sleeps for the pause, or less once every writer has closed the pipe (a poll for no event
+// still reports the hang-up): what is left is then read at once, and the end seen, instead of a
+// pause or two later. A stop ends the child, so it wakes the pause too.
+void Pause(int fd, unsigned nPauseMs)
 {
-    if (nPauseMs == 0 || stop.stop_requested())
+    if (nPauseMs == 0)
         return;
-    std::mutex mutex;
-    std::condition_variable_any wake;
-    std::unique_lock lock(mutex);
-    wake.wait_for(lock, stop, std::chrono::milliseconds(nPauseMs), [] { return false; });
+    pollfd hangUp {fd, 0, 0};
+    ::poll(&hangUp, 1, static_cast<int>(nPauseMs));
 }
 
 } // namespace
@@ -164,7 +162,7 @@ CapturedRun RunCaptured(const std::vector<std::string>& argv, unsigned nPauseMs,
                 break;
             if (onChunk)
                 onChunk(std::string_view(buffer, static_cast<std::size_t>(n)));
-            Pause(nPauseMs, stop);
+            Pause(pipe.Read(), nPauseMs);
         }
     }
     int status = 0;

@@ -27,8 +27,9 @@ using CapturedChunk = std::function<void(std::string_view)>;
 // Starts argv[0] (looked up on $PATH when it holds no '/') in a process group of its own, with
 // standard input on /dev/null and every other descriptor of ours closed; closes our write end at
 // once and reads until the child and everything it started have closed theirs, sleeping nPauseMs
-// after each read; then reaps the child. A stop request sends SIGTERM to the child's process group
-// and cuts the pause short; the pipe is still read to its end, so the child is always reaped.
+// after each read (less once they have all closed it); then reaps the child. A stop request sends
+// SIGTERM to the child's process group; the pipe is still read to its end, so the child is always
+// reaped.
 CapturedRun RunCaptured(const std::vector<std::string>& argv, unsigned nPauseMs, const CapturedChunk& onChunk,
                         std::stop_token stop = {});
 
