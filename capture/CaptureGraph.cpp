@@ -91,7 +91,7 @@ BOOL CCaptureGraph::Build()
     ComPtr<IOravaneFrameRate> pFrameRate;
     if (SUCCEEDED(m_pVSource->QueryInterface(IID_IOravaneFrameRate, pFrameRate.ReleaseAndGetVoidAddressOf())) &&
         pFrameRate)
-        pFrameRate->SetMaxFrameRate(m_options.m_nFrameRate);
+        pFrameRate->SetMaxFrameRate(m_options.CaptureFrameRate());
 
     const bool bSound = m_options.m_bRecordSound != 0;
     const bool bAudioCompress = m_options.m_bAudioCompress != 0;

@@ -74,6 +74,10 @@ std::string COleObjectFactory::GetServiceFilePath() const
 
 bool COleObjectFactory::UpdateRegistry(const std::string& exePath) const
 {
+    // A program whose file was removed while it ran has no path to offer: the entries of
+    // whatever is installed now stay as they are.
+    if (exePath.empty() || access(exePath.c_str(), X_OK) != 0)
+        return false;
     const std::string clsid = StringFromGUID(m_clsid);
     CRegKey key;
     bool ok = key.Create(HKEY_CLASSES_ROOT, m_strProgId) == ERROR_SUCCESS &&

@@ -192,6 +192,19 @@ TEST_F(CaptureGraphTest, SourceModuleOfAnEarlierBuildRecordsWithoutTheCeiling)
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(CaptureGraphTest, FrameRateFromADamagedFileIsBroughtIntoTheWindowsRange)
+{
+    // 0 would lift the source's ceiling and fill the disk; the window allows 10 to 35.
+    for (auto [nStored, nCeiling] : {std::pair {0, 10}, {-7, 10}, {9, 10}, {35, 35}, {500, 35}}) {
+        CFakeOravane::Log().Clear();
+        m_options.m_nFrameRate = nStored;
+        CCaptureGraph graph(m_options);
+        ASSERT_TRUE(graph.BuildCaptureGraph());
+        auto calls = CFakeOravane::Log().Calls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetMaxFrameRate(" + std::to_string(nCeiling) + ")"), 1) << nStored;
+    }
+}
+
 TEST_F(CaptureGraphTest, SoundGraphSwitchesOnTheChosenLineMastersOnSoundAndRunsWithoutClock)
 {
     m_options.m_bRecordSound = 1;

@@ -444,4 +444,20 @@ void InstallGraphClasses()
     CoRegisterBuiltInClass(CLSID_Oravane, &CFakeOravane::Create);
 }
 
+void GraphDoublesTest::SetUp()
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    InstallGraphClasses();
+    m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
+        m_messages.push_back(r.text);
+        return platform::IDOK;
+    });
+}
+
+void GraphDoublesTest::TearDown()
+{
+    platform::SetMessageBoxHandler(m_previous);
+    CoUninitialize();
+}
+
 } // namespace capturetest

@@ -9,6 +9,9 @@
 #include "platform/dshow/Source.h"
 #include "platform/dshow/WaveFormat.h"
 #include "platform/pulse/Mixer.h"
+#include "platform/ui/MessageBox.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <mutex>
@@ -229,5 +232,19 @@ MixerLineData Line(DWORD type, std::string name);
 
 // Installs the doubles of the video source and registers the media graph's classes.
 void InstallGraphClasses();
+
+// A test on a COM thread with the graph's classes and the device doubles installed; every
+// message box is answered with OK and its text kept in m_messages.
+class GraphDoublesTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CFakeDevices m_devices;
+    std::vector<std::string> m_messages;
+
+private:
+    platform::MessageBoxHandler m_previous;
+};
 
 } // namespace capturetest
