@@ -1,5 +1,7 @@
 #include "app/VantorelApp.h"
 
+#include "app/CommandLine.h"
+#include "app/FilterRegistration.h"
 #include "app/VantorelDlg.h"
 #include "app/VantorelDlgAutoProxy.h"
 #include "platform/automation/CommandLineInfo.h"
@@ -35,6 +37,12 @@ COleObjectFactory& CVantorelApp::GetFactory()
 int CVantorelApp::InitInstance(int argc, const char* const* argv)
 {
     SetAppName("Vantorel");
+    CVantorelCommandLine commandLine;
+    commandLine.Parse(argc, argv);
+    if (std::optional<int> status = commandLine.RunImmediate())
+        return *status;
+    if (commandLine.ReportFaults(stderr))
+        return 2;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         AfxMessageBox("Failed to initialize OLE");
         return 1;
@@ -48,6 +56,9 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
     RegisterSoundDevices();
     // OLE control containment, DPI awareness and 3-D controls need nothing here: Qt widgets
     // host any control, scale for the screen themselves and are drawn in 3-D already.
+
+    // The filter module of the program folder records; a user never registers it by hand.
+    EnsureFilterRegistered(GetProgramFolder());
 
     CCommandLineInfo cmdInfo;
     cmdInfo.ParseCommandLine(argc, argv);
@@ -63,15 +74,20 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
     {
         CVantorelDlg dlg;
         m_pMainWnd = &dlg;
+        // "Open with" and the command line name the presentations to record.
+        if (!commandLine.GetFiles().empty())
+            dlg.OfferFiles(commandLine.GetFiles());
         // When the last client has gone from a program COM started, the window closes.
         AfxOleSetReleaseAllHandler([&dlg] {
             QMetaObject::invokeMethod(&dlg, [&dlg] { dlg.OnSysCommand(SC_CLOSE); }, Qt::QueuedConnection);
         });
         dlg.DoModal();
         AfxOleSetReleaseAllHandler({});
+        // The automation objects point at the window: the factory stops, gives its name up and
+        // releases them while the window still exists.
+        m_pFactory.reset();
         m_pMainWnd = nullptr;
     }
-    m_pFactory.reset();
     CoUninitialize();
     return 0;
 }

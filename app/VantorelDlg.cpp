@@ -1,8 +1,10 @@
 #include "app/VantorelDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/PresentationFiles.h"
 #include "app/Resource.h"
 #include "app/VantorelDlgAutoProxy.h"
+#include "options/VideoOptionsDlg.h"
 #include "platform/shell/Places.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/FileDialog.h"
@@ -10,6 +12,7 @@
 
 #include <QIcon>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace platform;
 
@@ -29,6 +32,8 @@ CVantorelDlg::CVantorelDlg(QWidget* pParent) : CDialog(IDD_VANTOREL_DIALOG, pPar
     AddEtchedLine(IDC_STATIC, {7, 203, 249, 1});
     AddButton(IDC_BTN_HELP, "&Help", {7, 208, 50, 14});
     AddButton(IDC_BTN_ABOUT, "A&bout", {206, 208, 50, 14});
+
+    new CFileDropTarget(m_pList, [this](const std::vector<std::string>& names) { OfferFiles(names); });
 
     MapCommand(IDC_BTN_ADD, [this] { OnAddFiles(); });
     MapCommand(IDC_BTN_DELETE, [this] { OnDelete(); });
@@ -81,6 +86,15 @@ void CVantorelDlg::AddPresentations(const std::vector<std::string>& paths)
         m_pList->AddString(QString::fromStdString(path));
 }
 
+void CVantorelDlg::OfferFiles(const std::vector<std::string>& names)
+{
+    PresentationChoice choice = ChoosePresentations(names);
+    AddPresentations(choice.accepted);
+    // Not inside the drop itself: the drag source waits for the drop to end.
+    if (!choice.refused.empty())
+        QTimer::singleShot(0, this, [text = RefusalMessage(choice.refused)] { AfxMessageBox(text); });
+}
+
 void CVantorelDlg::OnSysCommand(UINT nID)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX)
@@ -104,6 +118,9 @@ void CVantorelDlg::OnDelete()
         return;
     }
     m_pList->DeleteString(nSel);
+    // The list would move the selection to a neighbour; a second click must not delete an entry
+    // the user never chose.
+    m_pList->SetCurSel(LB_ERR);
 }
 
 void CVantorelDlg::OnClear()
@@ -113,8 +130,11 @@ void CVantorelDlg::OnClear()
 
 void CVantorelDlg::OnHelp()
 {
-    // A missing help page is the shell's to report.
-    ShellExecute("open", m_strAppPath + "help.html");
+    // The shell shows nothing when it cannot open the page (missing, or nothing to show it
+    // with): the window says so.
+    const intptr_t result = ShellExecute("open", m_strAppPath + "help.html");
+    if (result <= 32)
+        AfxMessageBox("Unable to open the help page:\n\n" + ShellErrorText(result));
 }
 
 void CVantorelDlg::OnAbout()
@@ -129,8 +149,11 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
         AfxMessageBox("Please add powerpoint file first! ");
         return;
     }
-    // The output options window and the recording window take over from here, with bBurnMode.
-    (void)bBurnMode;
+    options::CVideoOptionsDlg dlgOptions(this);
+    dlgOptions.m_bBurnMode = bBurnMode;
+    if (dlgOptions.DoModal() != IDOK)
+        return;
+    // The recording window takes over from here, with dlgOptions and this window.
 }
 
 bool CVantorelDlg::CanExit()

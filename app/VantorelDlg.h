@@ -26,6 +26,9 @@ public:
 
     // Adds the paths to the list, where its order puts them.
     void AddPresentations(const std::vector<std::string>& paths);
+    // Files from the command line or dropped onto the list: the presentations join the list,
+    // anything else is named in a message shown once the current event is done.
+    void OfferFiles(const std::vector<std::string>& names);
 
     // Linked by an automation proxy while a client holds one.
     CVantorelDlgAutoProxy* m_pAutoProxy = nullptr;

@@ -17,3 +17,7 @@ target_link_options(Oravane PRIVATE -Wl,--exclude-libs,ALL -Wl,-Bsymbolic -Wl,--
 add_executable(vantorel-regsvr RegSvr.cpp)
 target_link_libraries(vantorel-regsvr PRIVATE platform_com)
 set_target_properties(vantorel-regsvr PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VANTOREL_PROGRAM_DIR})
+
+# Installed into the program folder, where the program registers the module at start.
+install(TARGETS Oravane LIBRARY DESTINATION ${VANTOREL_INSTALL_PROGRAM_DIR})
+install(TARGETS vantorel-regsvr RUNTIME DESTINATION ${VANTOREL_INSTALL_PROGRAM_DIR})

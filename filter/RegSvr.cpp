@@ -1,12 +1,10 @@
 // vantorel-regsvr [-u] MODULE: loads an in-process server module and calls its
 // DllRegisterServer (or, with -u, DllUnregisterServer), as an installer would.
 #include "platform/com/ObjectCreation.h"
-
-#include <dlfcn.h>
+#include "platform/com/ServerRegistration.h"
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 int main(int argc, char** argv)
 {
@@ -21,22 +19,24 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: vantorel-regsvr [-u] MODULE\n");
         return 2;
     }
-    void* handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        std::fprintf(stderr, "vantorel-regsvr: cannot load %s: %s\n", module, dlerror());
-        return 3;
-    }
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    auto pfn = reinterpret_cast<PFN_DllRegisterServer>(dlsym(handle, entry));
-    if (!pfn) {
+    ServerRegistrationResult result = CallServerRegistration(module, !unregister);
+    switch (result.step) {
+    case ServerRegistrationResult::kNotLoaded:
+        std::fprintf(stderr, "vantorel-regsvr: cannot load %s: %s\n", module, result.error.c_str());
+        return 3;
+    case ServerRegistrationResult::kNoEntryPoint:
         std::fprintf(stderr, "vantorel-regsvr: %s has no %s\n", module, entry);
-        dlclose(handle);
         return 4;
+    case ServerRegistrationResult::kCalled:
+        break;
     }
-    HRESULT hr = pfn();
-    dlclose(handle);
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X\n", entry, module, static_cast<unsigned>(hr));
+    if (FAILED(result.hr)) {
+        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X%s\n", entry, module,
+                     static_cast<unsigned>(result.hr),
+                     result.hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)
+                         ? " (the module's path is longer than the 259 characters a registration holds)"
+                         : "");
         return 1;
     }
     std::printf("%s in %s succeeded.\n", entry, module);

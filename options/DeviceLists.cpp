@@ -150,7 +150,7 @@ BOOL HasPropertyPages(IBaseFilter* pFilter)
                : FALSE;
 }
 
-void ShowFilterProperties(IBaseFilter* pFilter, HWND hOwner)
+void ShowFilterProperties(IBaseFilter* pFilter, HWND hOwner, const std::string& strDeviceName)
 {
     if (!pFilter)
         return;
@@ -166,7 +166,8 @@ void ShowFilterProperties(IBaseFilter* pFilter, HWND hOwner)
     if (FAILED(pProp->GetPages(&pages)))
         return;
     IUnknown* pObject = pFilter;
-    OleCreatePropertyFrame(hOwner, 0, 0, info.achName, 1, &pObject, pages.cElems, pages.pElems, 0, 0, nullptr);
+    const std::wstring strCaption = info.achName[0] ? std::wstring(info.achName) : WideFromUtf8(strDeviceName);
+    OleCreatePropertyFrame(hOwner, 0, 0, strCaption.c_str(), 1, &pObject, pages.cElems, pages.pElems, 0, 0, nullptr);
     CoTaskMemFree(pages.pElems);
 }
 

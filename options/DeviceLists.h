@@ -3,6 +3,8 @@
 // sound device's input sources, and its property frame.
 #include "platform/dshow/DeviceEnum.h"
 
+#include <string>
+
 class QWidget;
 namespace platform {
 class CComboBox;
@@ -20,7 +22,8 @@ void ReleaseAudioDeviceList(platform::CComboBox& combo);
 // The filter's input pin names. Returns the last Next result (S_FALSE after the last pin).
 HRESULT FillInputSourceList(IBaseFilter* pFilter, platform::CComboBox& combo);
 BOOL HasPropertyPages(IBaseFilter* pFilter);
-// Shows the filter's property pages; any failing step ends it silently.
-void ShowFilterProperties(IBaseFilter* pFilter, HWND hOwner);
+// Shows the filter's property pages, captioned with the filter's name, or with strDeviceName for
+// a filter that has none (one in no graph); any failing step ends it silently.
+void ShowFilterProperties(IBaseFilter* pFilter, HWND hOwner, const std::string& strDeviceName = {});
 
 } // namespace options

@@ -2,6 +2,8 @@
 
 #include "platform/shell/Places.h"
 
+#include <algorithm>
+
 namespace options {
 
 CVideoOptions::CVideoOptions() : m_strOutputPath(platform::GetHomeFolder()) {}
@@ -37,6 +39,11 @@ int CVideoOptions::SampleRateHz() const
     case 1: return 22050;
     default: return 44100;
     }
+}
+
+int CVideoOptions::CaptureFrameRate() const
+{
+    return std::clamp(m_nFrameRate, kMinFrameRate, kMaxFrameRate);
 }
 
 } // namespace options

@@ -7,6 +7,9 @@
 namespace options {
 
 inline constexpr const char* kVideoOptionsFile = "ToVideoOption.dat";
+// The frame rates the options window accepts.
+inline constexpr int kMinFrameRate = 10;
+inline constexpr int kMaxFrameRate = 35;
 
 struct CVideoOptions {
     CVideoOptions();
@@ -42,6 +45,9 @@ struct CVideoOptions {
     int SampleRateHz() const;
     int SampleBits() const { return m_nSampleBits == 0 ? 8 : 16; }
     int ChannelCount() const { return m_nChannels == 0 ? 1 : 2; }
+    // The frame rate brought into the window's range: a damaged or hand-edited file must not
+    // lift the capture's ceiling (0 means none) nor set it below what the window allows.
+    int CaptureFrameRate() const;
 };
 
 } // namespace options

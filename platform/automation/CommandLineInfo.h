@@ -6,6 +6,9 @@
 
 namespace platform {
 
+// The option word of arg without its "/", "-" or "--", or null when arg is a plain parameter.
+const char* OptionName(const char* arg);
+
 class CCommandLineInfo {
 public:
     void ParseCommandLine(int argc, const char* const* argv);

@@ -42,10 +42,12 @@ public:
     ~COleObjectFactory() override;
 
     // Writes the class's registry entries (class id, ProgID, exePath as the local server) and
-    // the D-Bus service file that starts "exePath -Automation". False when either failed.
+    // the D-Bus service file that starts "exePath -Automation". False when either failed, and
+    // with nothing written when exePath is not an executable file.
     bool UpdateRegistry(const std::string& exePath) const;
     // Offers the class on the session bus. False when there is no bus or the name is taken.
     bool Register();
+    // Gives the name up and stops the factory: no object is made after it. Live objects stay.
     void Revoke();
 
     const std::string& GetProgId() const { return m_strProgId; }

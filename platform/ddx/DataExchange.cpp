@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextEdit>
+#include <QValidator>
 
 #include <cerrno>
 #include <climits>
@@ -141,6 +142,34 @@ void ForceChecked(QAbstractButton* button, bool checked)
         group->setExclusive(true);
 }
 
+// Limits an edit box to a number of UTF-8 bytes, the unit the record stores and DDV_MaxChars
+// counts: an edit that would make the text longer than that is refused. A text already longer
+// (set from a record) may still shrink, never grow.
+class CByteLimitValidator : public QValidator {
+public:
+    CByteLimitValidator(QObject* pParent, int nBytes, qsizetype nCurrentBytes)
+        : QValidator(pParent), m_nBytes(nBytes), m_nLastBytes(nCurrentBytes)
+    {
+    }
+    void Reset(int nBytes, qsizetype nCurrentBytes)
+    {
+        m_nBytes = nBytes;
+        m_nLastBytes = nCurrentBytes;
+    }
+    State validate(QString& input, int&) const override
+    {
+        const qsizetype nBytes = input.toUtf8().size();
+        if (nBytes > m_nBytes && nBytes > m_nLastBytes)
+            return Invalid;
+        m_nLastBytes = nBytes;
+        return Acceptable;
+    }
+
+private:
+    int m_nBytes;
+    mutable qsizetype m_nLastBytes;
+};
+
 } // namespace
 
 QWidget* CDataExchange::PrepareCtrl(int nIDC)
@@ -242,6 +271,10 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& value)
 
 int FindStringPrefix(const QComboBox* pCombo, const std::string& text)
 {
+    // An empty name was never chosen (a fresh record): it takes the first entry ("Default" among
+    // the inputs, the first compressor), not the second one the search below would find first.
+    if (text.empty())
+        return pCombo->count() > 0 ? 0 : -1;
     const QString prefix = QString::fromStdString(text);
     const int count = pCombo->count();
     for (int step = 1; step <= count; ++step) {
@@ -281,9 +314,14 @@ void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal)
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int nChars)
 {
     if (!pDX->m_bSaveAndValidate) {
-        if (auto* edit = qobject_cast<QLineEdit*>(pDX->m_pLastControl);
-            edit && edit->text().size() <= nChars)
-            edit->setMaxLength(nChars);
+        if (auto* edit = qobject_cast<QLineEdit*>(pDX->m_pLastControl)) {
+            const qsizetype nCurrent = edit->text().toUtf8().size();
+            auto* limit = const_cast<CByteLimitValidator*>(dynamic_cast<const CByteLimitValidator*>(edit->validator()));
+            if (limit)
+                limit->Reset(nChars, nCurrent);
+            else
+                edit->setValidator(new CByteLimitValidator(edit, nChars, nCurrent));
+        }
         return;
     }
     if (value.size() <= static_cast<std::size_t>(nChars))

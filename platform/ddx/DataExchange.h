@@ -61,13 +61,14 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value);
 void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& value);
 // The text of a list's selected entry. Setting selects the first entry that begins with the text,
 // ignoring case, searching from the second entry to the end and then the first; with no match
-// nothing is selected. Reading with nothing selected leaves value as it was.
+// nothing is selected. An empty text selects the first entry. Reading with nothing selected leaves value as it was.
 void DDX_CBString(CDataExchange* pDX, int nIDC, std::string& value);
 
 // "Please enter an integer between %1 and %2."
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal);
-// "Please enter no more than %1 characters." Lengths count bytes. On filling, the edit box of the
-// last control is limited to nChars unless its text is already longer.
+// "Please enter no more than %1 characters." Lengths count bytes (UTF-8, as stored). On filling,
+// the edit box of the last control refuses edits beyond nChars bytes; a text already longer may
+// shrink but not grow.
 void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int nChars);
 
 // The entry DDX_CBString selects for text, or -1: the search the name lists use.

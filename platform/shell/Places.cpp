@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -47,15 +48,30 @@ std::string WithTrailingSlash(std::string folder)
 
 std::string GetModuleFileName()
 {
+    std::string path;
     std::vector<char> buf(256);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
         if (n < 0)
             return {};
-        if (static_cast<size_t>(n) < buf.size())
-            return std::string(buf.data(), static_cast<size_t>(n));
+        if (static_cast<size_t>(n) < buf.size()) {
+            path.assign(buf.data(), static_cast<size_t>(n));
+            break;
+        }
         buf.resize(buf.size() * 2);
     }
+    // A program file replaced while it runs (a package upgrade) or removed is named
+    // "<path> (deleted)" by the kernel; the program's path is still <path>. Only a file that
+    // really bears the longer name and is the running program keeps it.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.ends_with(kDeleted)) {
+        struct stat running {}, named {};
+        bool same = stat("/proc/self/exe", &running) == 0 && stat(path.c_str(), &named) == 0 &&
+                    running.st_dev == named.st_dev && running.st_ino == named.st_ino;
+        if (!same)
+            path.resize(path.size() - kDeleted.size());
+    }
+    return path;
 }
 
 std::string GetProgramFolder()

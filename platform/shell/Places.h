@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// Full path of the running executable (/proc/self/exe), symbolic links resolved.
+// Full path of the running executable (/proc/self/exe), symbolic links resolved. A program file
+// replaced or removed while it runs still gives the path it was started from.
 std::string GetModuleFileName();
 // Directory of the executable with a trailing '/': help page, tool links and the filter module.
 std::string GetProgramFolder();

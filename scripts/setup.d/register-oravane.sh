@@ -1,6 +1,7 @@
 #!/bin/bash
-# Registers the built capture filter module, as an installer would: the program expects the class
-# to be registered and never registers it itself. Uses $VANTOREL_REGISTRY when set.
+# Registers the built capture filter module, so that the build's program records with the build's
+# own module (the program registers its folder's module only where none that exists is
+# registered, and would keep an installed one). Uses $VANTOREL_REGISTRY when set.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 bin="${VANTOREL_BUILD_DIR:-$root/build}/bin"

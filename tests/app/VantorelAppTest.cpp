@@ -28,6 +28,7 @@ class AppStartTest : public ::testing::Test {
 protected:
     TempDir dir;
     ScopedEnv registry {"VANTOREL_REGISTRY", dir.file("registry")};
+    ScopedEnv log {"VANTOREL_LOG", dir.file("kvellog.txt")};
     ScopedEnv data {"XDG_DATA_HOME", dir.file("data")};
     // No session bus: serving as a local server must fail cleanly.
     ScopedEnv bus {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.file("no-bus")};

@@ -2,6 +2,7 @@
 #include "app/Resource.h"
 #include "app/VantorelDlg.h"
 #include "app/VantorelDlgAutoProxy.h"
+#include "options/VideoOptionsDlg.h"
 #include "platform/ui/FileDialog.h"
 #include "platform/ui/ListBox.h"
 #include "support/TempDir.h"
@@ -16,6 +17,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace platform;
 
@@ -151,15 +154,20 @@ TEST(MainWindow, DeleteRemovesOnlyTheSelectionAndComplainsWithoutOne)
     dlg.SendCommand(IDC_BTN_DELETE);
     EXPECT_EQ(Entries(dlg), (QStringList {"/p/one.ppt", "/p/two.ppt"}));
     EXPECT_EQ(boxes.m_shown.size(), 1u);
+    // The delete leaves nothing selected: a second click deletes nothing.
+    dlg.SendCommand(IDC_BTN_DELETE);
+    EXPECT_EQ(Entries(dlg), (QStringList {"/p/one.ppt", "/p/two.ppt"}));
+    ASSERT_EQ(boxes.m_shown.size(), 2u);
+    EXPECT_EQ(boxes.m_shown[1].text, "No file selected!");
 
     dlg.SendCommand(IDC_BTN_CLEAR);
     EXPECT_TRUE(dlg.GetPresentationList().empty());
     dlg.SendCommand(IDC_BTN_CLEAR);
     EXPECT_TRUE(dlg.GetPresentationList().empty());
-    EXPECT_EQ(boxes.m_shown.size(), 1u) << "clearing an empty list says nothing";
+    EXPECT_EQ(boxes.m_shown.size(), 2u) << "clearing an empty list says nothing";
 }
 
-TEST(MainWindow, ConversionNeedsAPresentationFirst)
+TEST(MainWindow, ConversionNeedsAPresentationThenOpensTheOptionsWindow)
 {
     MessageBoxRecorder boxes;
     CPlainDlg dlg;
@@ -171,10 +179,38 @@ TEST(MainWindow, ConversionNeedsAPresentationFirst)
         EXPECT_EQ(box.text, "Please add powerpoint file first! ");
         EXPECT_EQ(box.type, MB_OK | MB_ICONEXCLAMATION);
     }
+    // With a presentation each command shows the options window with its burn flag; Cancel
+    // comes back here.
     dlg.AddPresentations({"/p/a.ppt"});
-    dlg.SendCommand(IDC_BTN_CONVERT);
-    EXPECT_EQ(boxes.m_shown.size(), 2u);
+    testsupport::TempDir config;
+    testsupport::ScopedEnv configDir("VANTOREL_CONFIG_DIR", config.file("cfg"));
+    std::vector<int> burnFlags;
+    for (int nCommand : {IDC_BTN_CONVERT, IDC_BTN_CONVERT_BURN}) {
+        WhenModal([&burnFlags] {
+            auto* options = qobject_cast<options::CVideoOptionsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(options, nullptr);
+            burnFlags.push_back(options->m_bBurnMode);
+            options->SendCommand(IDCANCEL);
+        });
+        dlg.SendCommand(nCommand);
+    }
+    EXPECT_EQ(burnFlags, (std::vector<int> {0, 1}));
+    EXPECT_EQ(std::count_if(boxes.m_shown.begin(), boxes.m_shown.end(),
+                            [](const MessageBoxRequest& r) { return r.text == "Please add powerpoint file first! "; }),
+              2);
     EXPECT_EQ(dlg.GetPresentationList().size(), 1u) << "the list is unchanged";
+}
+
+TEST(MainWindow, HelpThatCannotBeOpenedIsReported)
+{
+    // The test program's folder has no help page.
+    MessageBoxRecorder boxes;
+    CPlainDlg dlg;
+    dlg.Start();
+    dlg.SendCommand(IDC_BTN_HELP);
+    ASSERT_EQ(boxes.m_shown.size(), 1u);
+    EXPECT_EQ(boxes.m_shown[0].text, "Unable to open the help page:\n\nThe specified file was not found.");
+    EXPECT_EQ(boxes.m_shown[0].type, MB_OK | MB_ICONEXCLAMATION);
 }
 
 TEST(MainWindow, EnterConvertsWithoutBurningAndTheOtherButtonBurns)

@@ -3,13 +3,8 @@
 set -euo pipefail
 trap 'echo "failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 source "$VANTOREL_SOURCE_DIR/tests/support/x11.sh"
-own_display
-private_home
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$TEST_HOME/no-bus"
+program_test
 prog="$VANTOREL_PROGRAM_DIR/vantorel"
-pid=
-cleanup() { [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; rm -rf "$TEST_HOME"; stop_private_xvfb; }
-trap cleanup EXIT
 
 "$prog" &
 pid=$!

@@ -14,26 +14,7 @@ using namespace capturetest;
 
 namespace {
 
-class DeviceListsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        InstallGraphClasses();
-        m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
-            m_messages.push_back(r.text);
-            return platform::IDOK;
-        });
-    }
-    void TearDown() override
-    {
-        platform::SetMessageBoxHandler(m_previous);
-        CoUninitialize();
-    }
-    CFakeDevices m_devices;
-    std::vector<std::string> m_messages;
-    platform::MessageBoxHandler m_previous;
-};
+using DeviceListsTest = GraphDoublesTest;
 
 TEST_F(DeviceListsTest, ListsKeepTheEnumeratorsOrderAndAnEmptyCategoryStaysEmptyWithoutMessage)
 {

@@ -54,3 +54,13 @@ private_home() {
     mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
     unset VANTOREL_CONFIG_DIR VANTOREL_LOG VANTOREL_REGISTRY
 }
+
+# program_test: a test that drives the program: its own display and home, no session bus, and on
+# exit the program whose id is in $pid ended and everything removed.
+program_test() {
+    own_display
+    private_home
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$TEST_HOME/no-bus"
+    pid=
+    trap 'if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null; fi; rm -rf "$TEST_HOME"; stop_private_xvfb' EXIT
+}

@@ -94,7 +94,6 @@ TEST_F(DataExchange, FieldsGoIntoControlsAndComeBack)
     dlg.m_pOther->setChecked(true);
     ASSERT_TRUE(dlg.Exchange(FALSE));
     EXPECT_EQ(dlg.m_pPath->text(), "/home/u/");
-    EXPECT_EQ(dlg.m_pPath->maxLength(), 255);
     EXPECT_EQ(dlg.m_pFrame->text(), "15");
     EXPECT_TRUE(dlg.m_pCheck->isChecked());
     EXPECT_TRUE(dlg.m_radios[2]->isChecked());
@@ -145,8 +144,9 @@ TEST_F(DataExchange, NameListsSearchFromTheSecondEntryIgnoringCase)
         const char* stored;
         int selected;
     };
-    // "mpeg" matches entries 1 and 3; "micro" only the first, found after wrapping around.
-    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}};
+    // "mpeg" matches entries 1 and 3; "micro" only the first, found after wrapping around; an empty
+    // name (a fresh record) takes the first entry.
+    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}, {"", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         dlg.m_strName = c.stored;
@@ -212,6 +212,18 @@ TEST_F(DataExchange, FillingNeverCutsALongerTextAndUnknownControlsAreErrors)
     dlg.m_strPath = std::string(300, 'q');
     ASSERT_TRUE(dlg.Exchange(FALSE));
     EXPECT_EQ(dlg.m_pPath->text().size(), 300);
+    dlg.m_pPath->insert("q");  // such a text may shrink, not grow
+    EXPECT_EQ(dlg.m_pPath->text().size(), 300);
+
+    // The box holds 255 bytes as stored, not 255 letters: 127 two-byte letters leave room for one
+    // plain character only.
+    dlg.m_strPath = std::string();
+    ASSERT_TRUE(dlg.Exchange(FALSE));
+    dlg.m_pPath->insert(QString(127, QChar(0x00E9)));
+    dlg.m_pPath->insert(QString(QChar(0x00E9)));
+    EXPECT_EQ(dlg.m_pPath->text().size(), 127);
+    dlg.m_pPath->insert("/");
+    EXPECT_EQ(dlg.m_pPath->text().size(), 128);
 
     EXPECT_THROW(RunDataExchange(&dlg, FALSE,
                                  [](CDataExchange* pDX) {

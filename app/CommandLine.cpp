@@ -1,0 +1,102 @@
+#include "app/CommandLine.h"
+
+#include "app/Resource.h"
+#include "platform/automation/CommandLineInfo.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <strings.h>
+
+CVantorelCommandLine::CVantorelCommandLine()
+{
+    m_options = {
+        {"help", nullptr, "Shows this help and ends.",
+         [this](const std::string&) {
+             std::fputs(HelpText().c_str(), stdout);
+             return 0;
+         }},
+        {"version", nullptr, "Shows the version and ends.",
+         [](const std::string&) {
+             std::printf("Vantorel %s\n", LoadString(IDS_VERSION).c_str());
+             return 0;
+         }},
+        {"Automation", nullptr, "Started by the session bus to serve an automation client.", nullptr},
+        {"Embedding", nullptr, "The same as -Automation.", nullptr},
+    };
+}
+
+void CVantorelCommandLine::Parse(int argc, const char* const* argv)
+{
+    m_pRun = nullptr;
+    m_files.clear();
+    m_faults.clear();
+    bool onlyFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!arg || !*arg)
+            continue;
+        const char* name = onlyFiles ? nullptr : platform::OptionName(arg);
+        if (name && std::string(arg) == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        const CommandLineOption* option = nullptr;
+        for (const CommandLineOption& o : m_options)
+            if (name && strcasecmp(name, o.name) == 0)
+                option = &o;
+        if (!option && name && arg[0] == '-') {
+            m_faults.push_back(std::string("unknown option ") + arg);
+            continue;
+        }
+        if (!option) {
+            std::error_code ec;
+            std::filesystem::path path = std::filesystem::absolute(arg, ec);
+            m_files.push_back(ec ? std::string(arg) : path.lexically_normal().string());
+            continue;
+        }
+        std::string argument;
+        if (option->argument) {
+            if (i + 1 >= argc) {
+                m_faults.push_back(std::string("the option ") + arg + " needs " + option->argument);
+                continue;
+            }
+            argument = argv[++i];
+        }
+        if (option->run && !m_pRun) {
+            m_pRun = option;
+            m_strRunArgument = argument;
+        }
+    }
+}
+
+std::optional<int> CVantorelCommandLine::RunImmediate() const
+{
+    if (!m_pRun)
+        return std::nullopt;
+    return m_pRun->run(m_strRunArgument);
+}
+
+bool CVantorelCommandLine::ReportFaults(std::FILE* errors) const
+{
+    for (const std::string& fault : m_faults)
+        std::fprintf(errors, "vantorel: %s\n", fault.c_str());
+    if (!m_faults.empty())
+        std::fprintf(errors, "Try 'vantorel --help'.\n");
+    return !m_faults.empty();
+}
+
+std::string CVantorelCommandLine::HelpText() const
+{
+    std::string text =
+        "Usage: vantorel [OPTION]... [FILE]...\n"
+        "Records the slide shows of presentations into video files and burns them to DVD.\n"
+        "The FILEs (.ppt, .pps, .pptx, .odp) are put in the presentation list.\n"
+        "\n"
+        "Options (after -, -- or /, in any case):\n";
+    for (const CommandLineOption& o : m_options) {
+        std::string left = std::string("  --") + o.name + (o.argument ? std::string(" ") + o.argument : "");
+        left.resize(std::max<std::size_t>(left.size() + 2, 24), ' ');
+        text += left + o.help + "\n";
+    }
+    return text;
+}
