@@ -153,7 +153,10 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
     dlgOptions.m_bBurnMode = bBurnMode;
     if (dlgOptions.DoModal() != IDOK)
         return;
-    // The recording window takes over from here, with dlgOptions and this window.
+    recording::CRecordDlg dlgRecord(this);
+    dlgRecord.m_pVideoOptionsDlg = &dlgOptions;
+    dlgRecord.m_pMainDlg = this;
+    dlgRecord.DoModal();
 }
 
 bool CVantorelDlg::CanExit()

@@ -56,7 +56,8 @@ HWND CRecordDlg::s_hSlideShowPane = 0;
 
 CRecordDlg::CRecordDlg(QWidget* pParent)
     : CPersistentDlg(IDD_RECORD_DIALOG, options::kRecordingOptionsFile, pParent),
-      CRecordingOptions(options::ProgramBurnSettings())
+      CRecordingOptions(options::ProgramBurnSettings()),
+      m_dlgVideoOptions(this)
 {
     setWindowTitle("Tavrelin");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -217,7 +218,7 @@ void CRecordDlg::SetSpinPos(int nEditId)
 
 bool CRecordDlg::IsBurnMode() const
 {
-    return m_videoOptions.m_bBurnMode != 0;
+    return m_pVideoOptionsDlg && m_pVideoOptionsDlg->m_bBurnMode != 0;
 }
 
 BOOL CRecordDlg::OnInitDialog()
@@ -256,9 +257,7 @@ BOOL CRecordDlg::OnInitDialog()
     }
     // 7. The member records (the executable-export window is no part of this program).
     options::COptionFile(options::kPresentationModeFile).LoadRecord(m_presentationMode);
-    int burnMode = m_videoOptions.m_bBurnMode;
-    options::COptionFile(options::kVideoOptionsFile).LoadRecord(m_videoOptions);
-    m_videoOptions.m_bBurnMode = burnMode;
+    m_dlgVideoOptions.LoadOptions(FALSE);
     // 8. COM on this thread.
     m_bComInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     // 9. Burn mode records DVD-sized.
@@ -407,12 +406,14 @@ void CRecordDlg::SetPresentationSettings(const PresentationSettings& settings)
 
 void CRecordDlg::OnOption()
 {
-    // Shows the options window the main window showed; the recordings keep the member options.
+    // What it saves goes to its file; the recordings keep the member options read at the start.
+    if (m_pVideoOptionsDlg)
+        m_pVideoOptionsDlg->DoModal();
 }
 
 void CRecordDlg::OnOutputFolder()
 {
-    platform::ShellExecute("open", m_videoOptions.m_strOutputPath);
+    platform::ShellExecute("open", m_dlgVideoOptions.m_strOutputPath);
 }
 
 // ---- Recording

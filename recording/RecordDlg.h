@@ -14,7 +14,7 @@
 #include "options/PersistentDlg.h"
 #include "options/PresentationModeOptions.h"
 #include "options/RecordingOptions.h"
-#include "options/VideoOptions.h"
+#include "options/VideoOptionsDlg.h"
 #include "platform/base/WinGdiTypes.h"
 #include "recording/PowerPointDriver.h"
 #include "recording/PresentationSettings.h"
@@ -33,10 +33,6 @@ namespace platform {
 class CComboBox;
 class CSpinButtonCtrl;
 }  // namespace platform
-
-namespace options {
-class CVideoOptionsDlg;
-}
 
 namespace recording {
 
@@ -85,8 +81,9 @@ public:
     int GetRecordState() const { return m_nRecordState; }
     bool IsRecording() const { return m_bRecording; }
     const std::string& GetPresentationBaseName() const { return m_strBaseName; }
-    // The output options the recordings use (read from "ToVideoOption.dat" at the window's start).
-    const options::CVideoOptions& GetRecordingOptions() const { return m_videoOptions; }
+    // The output options the recordings use: the member window's record, read from
+    // "ToVideoOption.dat" at the window's start.
+    options::CVideoOptionsDlg& GetRecordingOptions() { return m_dlgVideoOptions; }
     bool IsBurnMode() const;
 
     // The settings the next show runs with, as the presentation mode window hands them over.
@@ -183,9 +180,10 @@ protected:
     HWND m_hPptWnd = 0;
     static HWND s_hSlideShowPane;
 
-    // The member records read at the window's start.
+    // The member records read at the window's start: the presentation mode's and the output
+    // options window's (shown when a recording cannot be set up with its options).
     options::CPresentationModeOptions m_presentationMode;
-    options::CVideoOptions m_videoOptions;
+    options::CVideoOptionsDlg m_dlgVideoOptions;
 
 private:
     void CreateControls();
