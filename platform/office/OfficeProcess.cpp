@@ -54,6 +54,24 @@ std::set<unsigned long> SocketInodes(pid_t pid)
     }
     return inodes;
 }
+
+constexpr const char* kPipePrefix = "vantorel_office_";
+
+// The sockets of our pipes whose process has ended without clearing up (killed with us).
+void RemoveDeadPipes()
+{
+    std::string prefix = "OSL_PIPE_" + std::to_string(getuid()) + "_" + kPipePrefix;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it("/tmp", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        pid_t owner = static_cast<pid_t>(std::strtol(name.c_str() + prefix.size(), nullptr, 10));
+        if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
+            unlink(it->path().c_str());
+    }
+}
 }  // namespace
 
 std::string OfficeProfileRoot()
@@ -140,7 +158,8 @@ bool COfficeProcess::Start(std::string* error)
     if (m_nLockFd < 0 && !LockProfileSlot(error))
         return false;
     static std::atomic<int> s_nCounter {0};
-    m_strPipe = "vantorel_office_" + std::to_string(getpid()) + "_" + std::to_string(++s_nCounter);
+    RemoveDeadPipes();
+    m_strPipe = kPipePrefix + std::to_string(getpid()) + "_" + std::to_string(++s_nCounter);
 
     std::vector<std::string> args {
         kOfficeProgram,

@@ -4,7 +4,8 @@
 // known profile starts in well under a second) and locked, so two instances never share one.
 // Whenever the process has ended, however it ended (even killed by another caller), what it
 // would have removed at a clean exit is removed once it is reaped: the profile's lock file, its
-// temporary folder and the sockets of its pipes.
+// temporary folder and the sockets of its pipes. The pipes of an office that went down with its
+// program (killed, crashed) are removed by the next start.
 #include <string>
 #include <sys/types.h>
 #include <vector>

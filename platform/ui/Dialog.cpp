@@ -99,6 +99,9 @@ INT_PTR CDialog::DoModal()
     setWindowModality(Qt::ApplicationModal);
     m_nModalResult = IDCANCEL;
     show();
+    // A window shown again keeps its old place in the stacking order (X maps it where it was):
+    // a modal window belongs in front, where a new one would appear.
+    raise();
     RunEnablingPass();
     QEventLoop loop;
     m_pModalLoop = &loop;
