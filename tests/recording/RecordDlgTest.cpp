@@ -207,6 +207,14 @@ TEST_F(RecordDlgTest, ShowRunsInsideTheFrameThroughNavigationPresetsAndASecondPr
             EXPECT_TRUE(PumpUntil([&] { return ShowsOnlySlide(frame, step.slide); }, 3000));
         }
 
+        // The frame takes no clicks: one inside it reaches the show, which moves on.
+        std::string click = "xdotool mousemove " + std::to_string((frame.left + frame.right) / 2) + " "
+            + std::to_string((frame.top + frame.bottom) / 2) + " click 1";
+        ASSERT_EQ(std::system(click.c_str()), 0);
+        EXPECT_TRUE(PumpUntil([&] { return dlg.Driver().CurrentShowPosition() == 2; }, 3000));
+        EXPECT_TRUE(PumpUntil([&] { return ShowsOnlySlide(frame, 2); }, 3000));
+        dlg.SendCommand(IDC_REC_FIRST);
+
         // The DVD preset: a 704 x 576 slide area and frame, the show fitted into it.
         auto* size = dlg.GetDlgItemAs<platform::CComboBox>(IDC_REC_SIZE);
         size->SetCurSel(1);
@@ -271,17 +279,26 @@ TEST_F(RecordDlgTest, WithoutTheOfficeTheWindowStillOpensAndCloses)
     testsupport::ScopedEnv profiles("VANTOREL_OFFICE_PROFILES", m_dir.file("not-a-folder") + "/office");
     CTestOwner owner;
     owner.m_paths = {s_pFolder->file("first.ppt")};
+    // In burn mode, from the options window the main window showed.
+    options::CVideoOptionsDlg options;
+    options.m_bBurnMode = 1;
     CRecordDlg dlg;
     dlg.m_pMainDlg = &owner;
+    dlg.m_pVideoOptionsDlg = &options;
     RunWindow(dlg, [&] {
         EXPECT_FALSE(dlg.Driver().IsStarted());
+        // Burn mode records DVD-sized and offers "&Burn DVD".
+        EXPECT_EQ(dlg.GetDlgItemAs<platform::CComboBox>(IDC_REC_SIZE)->GetCurSel(), 1);
+        EXPECT_EQ(Text(dlg, IDC_REC_PPT_WIDTH), "704");
+        EXPECT_EQ(Text(dlg, IDC_REC_PPT_HEIGHT), "576");
+        EXPECT_TRUE(dlg.GetDlgItem(IDC_REC_BURN)->isVisible());
         for (int id : {IDC_REC_FIRST, IDC_REC_PREVIOUS, IDC_REC_NEXT, IDC_REC_LAST})
             EXPECT_FALSE(dlg.GetDlgItem(id)->isEnabled()) << id;
         EXPECT_TRUE(dlg.GetDlgItem(IDC_REC_START)->isEnabled());
         EXPECT_FALSE(dlg.GetDlgItem(IDC_REC_STOP)->isEnabled());
         // The frame still marks the slide area.
         RECT frame = dlg.GetCaptureRect();
-        EXPECT_EQ(frame.right - frame.left, 640);
+        EXPECT_EQ(frame.right - frame.left, 704);
         EXPECT_TRUE(PumpUntil([&] { return RedOutline(frame); }, 3000));
         // A value typed past the spin's range is taken; the spin keeps to its range.
         auto* width = dlg.GetDlgItemAs<QLineEdit>(IDC_REC_PPT_WIDTH);
