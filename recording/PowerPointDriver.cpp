@@ -154,32 +154,31 @@ void CPowerPointDriver::RefreshView()
     m_pView = m_pShowWindow ? m_pShowWindow->get_View() : nullptr;
 }
 
-void CPowerPointDriver::GotoFirstSlide()
+void CPowerPointDriver::Navigate(HRESULT (office::SlideShowView::*step)(), const char* call)
 {
     RefreshView();
     if (m_pView)
-        Check(m_pView->First(), "SlideShowView.First");
+        Check((m_pView.get()->*step)(), call);
+}
+
+void CPowerPointDriver::GotoFirstSlide()
+{
+    Navigate(&office::SlideShowView::First, "SlideShowView.First");
 }
 
 void CPowerPointDriver::GotoPreviousSlide()
 {
-    RefreshView();
-    if (m_pView)
-        Check(m_pView->Previous(), "SlideShowView.Previous");
+    Navigate(&office::SlideShowView::Previous, "SlideShowView.Previous");
 }
 
 void CPowerPointDriver::GotoNextSlide()
 {
-    RefreshView();
-    if (m_pView)
-        Check(m_pView->Next(), "SlideShowView.Next");
+    Navigate(&office::SlideShowView::Next, "SlideShowView.Next");
 }
 
 void CPowerPointDriver::GotoLastSlide()
 {
-    RefreshView();
-    if (m_pView)
-        Check(m_pView->Last(), "SlideShowView.Last");
+    Navigate(&office::SlideShowView::Last, "SlideShowView.Last");
 }
 
 long CPowerPointDriver::CurrentShowPosition()

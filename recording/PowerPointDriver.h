@@ -96,6 +96,8 @@ public:
 
 private:
     void RefreshView();
+    // Refreshes the view, then makes the step on it.
+    void Navigate(HRESULT (office::SlideShowView::*step)(), const char* call);
     void SetBar(const char* name, long value);
     long GetBar(const char* name);
 

@@ -57,6 +57,13 @@ DWORD ClientProcessId(Display* display, Window w)
     return pid;
 }
 
+// The window's attributes on an open connection; false when there is no display or the window
+// is gone.
+bool Attributes(CXDisplay& x, HWND hwnd, XWindowAttributes* a)
+{
+    return hwnd && x.IsOpen() && x.Exists(hwnd) && XGetWindowAttributes(x.Get(), hwnd, a);
+}
+
 }  // namespace
 
 HWND FindWindowA(const char* className, const char* windowName)
@@ -151,10 +158,8 @@ BOOL MoveWindow(HWND hwnd, int x0, int y0, int width, int height, BOOL)
 BOOL GetWindowRect(HWND hwnd, RECT* rect)
 {
     CXDisplay x;
-    if (!rect || !hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!rect || !Attributes(x, hwnd, &a))
         return FALSE;
     int sx = 0, sy = 0;
     Window ignored = 0;
@@ -172,10 +177,8 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect)
 BOOL GetClientRect(HWND hwnd, RECT* rect)
 {
     CXDisplay x;
-    if (!rect || !hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!rect || !Attributes(x, hwnd, &a))
         return FALSE;
     *rect = RECT {0, 0, a.width, a.height};
     return TRUE;
@@ -184,10 +187,8 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
 BOOL SetForegroundWindow(HWND hwnd)
 {
     CXDisplay x;
-    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!Attributes(x, hwnd, &a))
         return FALSE;
     XRaiseWindow(x.Get(), hwnd);
     // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done.
@@ -205,10 +206,8 @@ BOOL IsWindow(HWND hwnd)
 BOOL IsWindowVisible(HWND hwnd)
 {
     CXDisplay x;
-    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    return XGetWindowAttributes(x.Get(), hwnd, &a) && a.map_state == IsViewable ? TRUE : FALSE;
+    return Attributes(x, hwnd, &a) && a.map_state == IsViewable ? TRUE : FALSE;
 }
 
 HWND GetWindow(HWND hwnd, UINT cmd)
@@ -305,10 +304,8 @@ void SetStateAbove(CXDisplay& x, Window w, bool above, bool mapped)
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x0, int y0, int cx, int cy, UINT flags)
 {
     CXDisplay x;
-    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!Attributes(x, hwnd, &a))
         return FALSE;
     if (!(flags & SWP_NOMOVE) && !(flags & SWP_NOSIZE) && cx > 0 && cy > 0)
         XMoveResizeWindow(x.Get(), hwnd, x0, y0, static_cast<unsigned>(cx), static_cast<unsigned>(cy));

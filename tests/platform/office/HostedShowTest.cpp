@@ -66,20 +66,9 @@ Window ParentOf(Display* display, Window w)
     return parent;
 }
 
-// Pixels of the window that are not the slide's colour, leaving out the number's corner and the
-// 3-pixel edge the window show leaves at the right and the bottom.
 long ForeignPixels(HWND window, long slide)
 {
-    WindowImage image;
-    if (!CaptureWindow(window, &image))
-        return -1;
-    long foreign = 0;
-    for (int y = 0; y < image.Height() - 3; ++y)
-        for (int x = 0; x < image.Width() - 3; ++x)
-            if (!(x < image.Width() / 4 && y < image.Height() * 2 / 5)
-                && !Near(image.At(x, y), SlideColour(slide)))
-                ++foreign;
-    return foreign;
+    return officetest::ForeignPixels(window, SlideColour(slide));
 }
 
 std::shared_ptr<SlideShowWindow> OpenAndRun(Application& app, const std::string& path)

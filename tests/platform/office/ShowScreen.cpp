@@ -90,6 +90,20 @@ bool CaptureRect(const RECT& rect, WindowImage* image)
     return ReadScreen(rect.left, rect.top, image->Width(), image->Height(), &image->pixels);
 }
 
+long ForeignPixels(HWND window, std::uint32_t slideColour)
+{
+    WindowImage image;
+    if (!CaptureWindow(window, &image))
+        return -1;
+    long foreign = 0;
+    for (int y = 0; y < image.Height() - 3; ++y)
+        for (int x = 0; x < image.Width() - 3; ++x)
+            if (!(x < image.Width() / 4 && y < image.Height() * 2 / 5)
+                && !Near(image.At(x, y), slideColour))
+                ++foreign;
+    return foreign;
+}
+
 struct CTopLevelWatch::Impl {
     std::atomic<bool> stop {false};
     std::set<Window> seen;

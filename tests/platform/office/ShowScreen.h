@@ -40,6 +40,11 @@ bool CaptureWindow(HWND window, WindowImage* image);
 // The same for a rectangle of the screen.
 bool CaptureRect(const RECT& rect, WindowImage* image);
 
+// Pixels of the window that are not the slide's colour (SlideColour of TestPresentations.h),
+// leaving out the number's corner (top left) and the 3-pixel edge a window show leaves at the
+// right and the bottom; -1 when the window cannot be read.
+long ForeignPixels(HWND window, std::uint32_t slideColour);
+
 // Watches, while it lives, for windows of other processes (the office's) that become viewable at
 // top level, where the user would see them outside our window.
 class CTopLevelWatch {
