@@ -137,10 +137,12 @@ bool KeepBare(const Reference<css::uno::XComponentContext>& context,
         Reference<css::beans::XPropertySet> layout(frameProps->getPropertyValue("LayoutManager"),
                                                    UNO_QUERY_THROW);
         // Both in one call on the office's thread: nothing is painted in between.
+        // A short wait: an office that went away in between never calls back.
+        constexpr int kTimeoutMs = 2000;
         CallOnOfficeThread(context, [layout] {
             layout->setPropertyValue("HideCurrentUI", Any(false));
             layout->setPropertyValue("HideCurrentUI", Any(true));
-        });
+        }, kTimeoutMs);
     } catch (const Exception&) {
     }
     return true;
