@@ -1,6 +1,7 @@
 #include "platform/avi/FileWriter.h"
 
 #include "platform/avi/AviClasses.h"
+#include "platform/avi/AviRepair.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/com/WideText.h"
 #include "platform/dshow/FactoryTemplate.h"
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <new>
 #include <unistd.h>
 
@@ -84,9 +86,18 @@ HRESULT CFileWriter::Pause()
                 hr = E_UNEXPECTED;
             } else {
                 std::string path = Utf8FromWide(m_strFileName.c_str());
-                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-                if (fd < 0) hr = HResultFromErrno(errno);
-                else m_file = std::make_unique<CWriteBehindFile>(fd);
+                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                if (fd < 0) {
+                    hr = HResultFromErrno(errno);
+                } else if (!LockRecordingFile(fd)) {
+                    ::close(fd);  // another recording writes this file
+                    hr = HRESULT_FROM_WIN32(32);  // ERROR_SHARING_VIOLATION
+                } else if (struct stat st {}; ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+                    hr = HResultFromErrno(errno);
+                    ::close(fd);
+                } else {
+                    m_file = std::make_unique<CWriteBehindFile>(fd);
+                }
             }
             m_hrOpen = hr;
         }
@@ -169,6 +180,14 @@ HRESULT CFileWriter::Write(const BYTE* pData, LONG cb)
     std::lock_guard fileLock(m_fileMutex);
     if (!m_file) return VFW_E_WRONG_STATE;
     return m_file->Write(pData, static_cast<std::size_t>(cb));
+}
+
+HRESULT CFileWriter::WriteAt(LONGLONG offset, const BYTE* pData, LONG cb)
+{
+    if (cb < 0 || (!pData && cb > 0)) return E_INVALIDARG;
+    std::lock_guard fileLock(m_fileMutex);
+    if (!m_file) return VFW_E_WRONG_STATE;
+    return m_file->WriteAt(offset, pData, static_cast<std::size_t>(cb));
 }
 
 HRESULT CFileWriter::Seek(LONGLONG offset, int whence, LONGLONG* pPos)
