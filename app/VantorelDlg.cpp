@@ -1,8 +1,11 @@
 #include "app/VantorelDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/RecordingRepairOffer.h"
 #include "app/Resource.h"
 #include "app/VantorelDlgAutoProxy.h"
+#include "options/OptionFile.h"
+#include "options/VideoOptions.h"
 #include "platform/shell/Places.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/FileDialog.h"
@@ -130,6 +133,11 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
         return;
     }
     // The output options window and the recording window take over from here, with bBurnMode.
+    // Once the options window has closed with OK its output folder is known (until it opens here,
+    // the folder its record keeps), and what a crash left unfinished there is offered for repair.
+    options::CVideoOptions videoOptions;
+    options::COptionFile(options::kVideoOptionsFile).LoadRecord(videoOptions);
+    OfferRecordingRepair(this, videoOptions.m_strOutputPath);
     (void)bBurnMode;
 }
 
