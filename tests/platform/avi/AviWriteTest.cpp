@@ -2,6 +2,7 @@
 // program patches or relies on, the master stream, and failures while writing.
 #include "AviTestSupport.h"
 #include "platform/avi/AviClasses.h"
+#include "platform/avi/AviRepair.h"
 #include "platform/com/ObjectCreation.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/dshow/MediaGraphClasses.h"
@@ -372,6 +373,21 @@ TEST_F(AviWriteTest, FilesPastOneGibibyteGoOnInOpenDmlParts)
     in.read(next, 12);
     EXPECT_EQ(std::string(next, 4), "RIFF");
     EXPECT_EQ(std::string(next + 8, 4), "AVIX");
+    in.close();
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Whole);
+
+    // Cut inside the last part's next-to-last frame, as a crash there would leave it: the repair
+    // keeps every frame before and indexes the part.
+    const uint64_t chunk = 8 + mt.GetSampleSize();
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) - 2 * chunk);
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Unfinished);
+    const AviRepairResult repaired = RepairAviFile(file);
+    EXPECT_EQ(repaired.outcome, AviRepairResult::Outcome::Repaired) << repaired.Describe();
+    EXPECT_EQ(repaired.videoFrames, N - 2);
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Whole);
+    out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
+                     "-of default=nw=1 '" + file + "'");
+    EXPECT_EQ(out, "nb_read_packets=" + std::to_string(N - 2) + "\n");
     std::filesystem::remove(file);
 }
 
