@@ -46,3 +46,4 @@ function(vantorel_script_test name)
   set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
     ENVIRONMENT "VANTOREL_PROGRAM_DIR=${VANTOREL_PROGRAM_DIR};VANTOREL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
 endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/VantorelFuzz.cmake)
