@@ -358,7 +358,9 @@ BOOL CCaptureGraph::Stop()
     m_pOravane->GetActualFrameRate(&dFps);
     m_dLastFrameRate = dFps;
     if (!m_options.m_bRecordSound) {
-        if (!UpdateAviFrameRate(m_strFileName, dFps))
+        // After a write failure that failure is the one told (the event log, the recording
+        // window): a file that never came to be has no rate to patch.
+        if (!UpdateAviFrameRate(m_strFileName, dFps) && !bFailed)
             platform::AfxMessageBox("Update Video Stream FrameRate Failed!", platform::MB_OK);
     }
     m_strFileName.clear();
