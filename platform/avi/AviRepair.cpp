@@ -2,6 +2,7 @@
 
 #include "platform/avi/AviHeaderLayout.h"
 #include "platform/avi/AviKeyFrames.h"
+#include "platform/avi/WriteBehindFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -535,25 +536,13 @@ public:
     }
     bool ReadAt(int64_t offset, void* pData, std::size_t cb) override
     {
-        auto* p = static_cast<char*>(pData);
-        while (cb > 0) {
-            ssize_t n = ::pread(m_fd, p, cb, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Fail(n == 0 ? EIO : errno);
-            p += n, offset += n, cb -= static_cast<std::size_t>(n);
-        }
-        return true;
+        int err = ReadAllAt(m_fd, pData, cb, offset);
+        return err == 0 || Fail(err);
     }
     bool WriteAt(int64_t offset, const void* pData, std::size_t cb) override
     {
-        const auto* p = static_cast<const char*>(pData);
-        while (cb > 0) {
-            ssize_t n = ::pwrite(m_fd, p, cb, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Fail(n == 0 ? ENOSPC : errno);
-            p += n, offset += n, cb -= static_cast<std::size_t>(n);
-        }
-        return true;
+        int err = WriteAllAt(m_fd, pData, cb, offset);
+        return err == 0 || Fail(err);
     }
     bool Truncate(int64_t size) override { return ::ftruncate(m_fd, size) == 0 || Fail(errno); }
     int Error() const override { return m_error; }

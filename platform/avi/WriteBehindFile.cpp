@@ -99,20 +99,40 @@ HRESULT CWriteBehindFile::WritePieces(const BYTE* p, std::size_t cb)
     return S_OK;
 }
 
-HRESULT CWriteBehindFile::WritePlaced(int64_t at, const BYTE* p, std::size_t cb)
+namespace {
+
+template <class Transfer>
+int AllAt(Transfer transfer, char* p, std::size_t cb, int64_t offset, int noProgress)
 {
     while (cb > 0) {
-        ssize_t n = ::pwrite(m_fd, p, cb, static_cast<off_t>(at));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return HResultFromErrno(errno);
-        }
-        if (n == 0) return HResultFromErrno(ENOSPC);
-        at += n;
+        ssize_t n = transfer(p, cb, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? noProgress : errno;
         p += n;
+        offset += n;
         cb -= static_cast<std::size_t>(n);
     }
-    return S_OK;
+    return 0;
+}
+
+} // namespace
+
+int WriteAllAt(int fd, const void* pData, std::size_t cb, int64_t offset)
+{
+    return AllAt([fd](char* p, std::size_t n, off_t at) { return ::pwrite(fd, p, n, at); },
+                 static_cast<char*>(const_cast<void*>(pData)), cb, offset, ENOSPC);
+}
+
+int ReadAllAt(int fd, void* pData, std::size_t cb, int64_t offset)
+{
+    return AllAt([fd](char* p, std::size_t n, off_t at) { return ::pread(fd, p, n, at); }, static_cast<char*>(pData),
+                 cb, offset, EIO);
+}
+
+HRESULT CWriteBehindFile::WritePlaced(int64_t at, const BYTE* p, std::size_t cb)
+{
+    int err = WriteAllAt(m_fd, p, cb, at);
+    return err ? HResultFromErrno(err) : S_OK;
 }
 
 HRESULT CWriteBehindFile::WriteDirect(const BYTE* p, std::size_t cb)

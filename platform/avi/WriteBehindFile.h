@@ -37,6 +37,11 @@
 // The HRESULT of an errno value, as the platform reports file errors.
 HRESULT HResultFromErrno(int err);
 
+// pwrite / pread of a whole range, through interruptions and short transfers: 0 or the errno (a
+// write that makes no progress: ENOSPC; a read past the end: EIO).
+int WriteAllAt(int fd, const void* pData, std::size_t cb, int64_t offset);
+int ReadAllAt(int fd, void* pData, std::size_t cb, int64_t offset);
+
 class CWriteBehindFile {
 public:
     struct Limits {

@@ -2,6 +2,7 @@
 // server) killed with SIGKILL part way: what it leaves already reads up to the header's last
 // update, and the program's "--repair" gives back every frame and sound chunk that reached the
 // file, in a file that decodes without an error.
+#include "ModuleRegistration.h"
 #include "platform/avi/AviRepair.h"
 #include "platform/com/ObjectCreation.h"
 #include "platform/screen/PrivateXServer.h"
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,12 +84,7 @@ protected:
             m_pulse = std::make_unique<testsupport::PrivatePulseServer>();
             ASSERT_TRUE(m_pulse->IsRunning()) << m_pulse->Log();
         }
-        void* module = dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module, nullptr) << dlerror();
-        auto reg = reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, "DllRegisterServer"));
-        ASSERT_NE(reg, nullptr);
-        ASSERT_EQ(reg(), S_OK);
-        dlclose(module);
+        ASSERT_TRUE(RegisterServerModule(ORAVANE_MODULE));
         m_painterThread = std::thread([this] {
             for (int tick = 0; !m_bStop; ++tick) {
                 m_painter.Paint([tick](int x, int y) {
