@@ -709,8 +709,9 @@ bool LockRecordingFile(int fd)
 std::string AviRepairResult::Describe() const
 {
     char text[512];
-    const std::string kept = std::to_string(videoFrames) + " video frame" + (videoFrames == 1 ? "" : "s") + " and " +
-                             std::to_string(soundChunks) + " sound chunk" + (soundChunks == 1 ? "" : "s");
+    std::string kept = std::to_string(videoFrames) + " video frame" + (videoFrames == 1 ? "" : "s");
+    if (soundChunks > 0)  // a silent recording has no sound to speak of
+        kept += " and " + std::to_string(soundChunks) + " sound chunk" + (soundChunks == 1 ? "" : "s");
     switch (outcome) {
     case Outcome::AlreadyWhole: return "whole; nothing to repair.";
     case Outcome::NotAvi: return "not an AVI recording (no whole AVI header); left as it was.";
