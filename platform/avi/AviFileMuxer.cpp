@@ -244,6 +244,7 @@ void CAviFileMuxer::UpdateHeader()
 
 void CAviFileMuxer::OnRiffStarted(int64_t at)
 {
+    if (!m_layout) return;
     // The first RIFF is whole now, its index written: its header may claim it again.
     if (m_bIndexFlagCleared && SUCCEEDED(m_hrError)) {
         uint8_t flags[4];
