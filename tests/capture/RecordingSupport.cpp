@@ -1,5 +1,7 @@
 #include "RecordingSupport.h"
 
+#include "ModuleRegistration.h"
+
 #include "platform/avi/AviClasses.h"
 #include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ComPtr.h"
@@ -8,20 +10,12 @@
 #include "platform/dshow/MediaGraphClasses.h"
 #include "platform/pulse/SoundDevices.h"
 
-#include <dlfcn.h>
-
 namespace capturetest {
 
 std::string RegisterRecordingClasses(const char* szOravaneModule)
 {
-    void* module = dlopen(szOravaneModule, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr)
-        return dlerror();
-    auto reg = reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, "DllRegisterServer"));
-    const HRESULT hr = reg != nullptr ? reg() : E_FAIL;
-    dlclose(module);
-    if (hr != S_OK)
-        return "DllRegisterServer failed";
+    if (::testing::AssertionResult registered = RegisterServerModule(szOravaneModule); !registered)
+        return registered.message();
     RegisterMediaGraphClasses();
     RegisterAviClasses();
     RegisterCompressorCategories();
