@@ -383,13 +383,19 @@ void CBurnDlg::OnAdd()
         m_pVideoList->AddString(QString::fromStdString(strPath));
 }
 
-void CBurnDlg::OnDelete()
+int CBurnDlg::SelectedVideo()
 {
     const int nSel = m_pVideoList->GetCurSel();
-    if (nSel == LB_ERR) {
+    if (nSel == LB_ERR)
         AfxMessageBox("No file selected!");
+    return nSel;
+}
+
+void CBurnDlg::OnDelete()
+{
+    const int nSel = SelectedVideo();
+    if (nSel == LB_ERR)
         return;
-    }
     m_pVideoList->DeleteString(nSel);
     // A second click must not delete a neighbour the user never chose.
     m_pVideoList->SetCurSel(LB_ERR);
@@ -397,13 +403,9 @@ void CBurnDlg::OnDelete()
 
 void CBurnDlg::OnPreView()
 {
-    const int nSel = m_pVideoList->GetCurSel();
-    if (nSel == LB_ERR) {
-        AfxMessageBox("No file selected!");
-        return;
-    }
     // A file gone or without a player is the shell's to report.
-    ShellExecute("open", GetVideoPath(nSel));
+    if (const int nSel = SelectedVideo(); nSel != LB_ERR)
+        ShellExecute("open", GetVideoPath(nSel));
 }
 
 // ---- Drives and speeds ---------------------------------------------------------------------

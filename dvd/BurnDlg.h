@@ -134,6 +134,8 @@ private:
     // Runs fn on the window's thread: at once there, queued from any other.
     void OnWindowThread(std::function<void()> fn);
     void AppendLogEntry(const std::string& strText);
+    // The video list's selection; without one, "No file selected!" is shown and LB_ERR returned.
+    int SelectedVideo();
     static void LogSink(LONG nLevel, const char* szText);
 
     // Starts the refresh worker unless one runs already.
