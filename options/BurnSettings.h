@@ -16,12 +16,4 @@ struct CBurnSettings {
     int m_nTvFormat = 0;           // 0 PAL, 1 NTSC
 };
 
-// The burn window's settings, one object for the whole run of the program: the burn window works
-// on it, and every recording window's record reads and writes it.
-inline CBurnSettings& ProgramBurnSettings()
-{
-    static CBurnSettings s_settings;
-    return s_settings;
-}
-
 } // namespace options

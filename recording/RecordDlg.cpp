@@ -1,5 +1,6 @@
 #include "recording/RecordDlg.h"
 
+#include "dvd/BurnDlg.h"
 #include "options/OptionFile.h"
 #include "platform/com/ComBase.h"
 #include "platform/ddx/DataExchange.h"
@@ -50,13 +51,23 @@ constexpr GeometryControl kGeometryControls[] = {
     {IDC_REC_RIGHT_MARGIN, IDC_REC_SPIN_RIGHT_MARGIN},
 };
 
+// The burn settings the record carries: the program's burn window's (one for the whole run),
+// else an object of the window's own (a program without a burn window, tests).
+options::CBurnSettings& ProgramBurnSettings()
+{
+    if (CBurnDlg* burn = CBurnDlg::GetProgramInstance())
+        return *burn;
+    static options::CBurnSettings s_settings;
+    return s_settings;
+}
+
 }  // namespace
 
 HWND CRecordDlg::s_hSlideShowPane = 0;
 
 CRecordDlg::CRecordDlg(QWidget* pParent)
     : CPersistentDlg(IDD_RECORD_DIALOG, options::kRecordingOptionsFile, pParent),
-      CRecordingOptions(options::ProgramBurnSettings()),
+      CRecordingOptions(ProgramBurnSettings()),
       m_dlgVideoOptions(this)
 {
     setWindowTitle("Tavrelin");
