@@ -156,7 +156,10 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
         return;
     // The output folder is known now: what a crash left unfinished there is offered for repair.
     OfferRecordingRepair(this, dlgOptions.m_strOutputPath);
-    // The recording window takes over from here, with dlgOptions and this window.
+    recording::CRecordDlg dlgRecord(this);
+    dlgRecord.m_pVideoOptionsDlg = &dlgOptions;
+    dlgRecord.m_pMainDlg = this;
+    dlgRecord.DoModal();
 }
 
 bool CVantorelDlg::CanExit()

@@ -36,6 +36,11 @@ std::shared_ptr<SlideShowView> SlideShowWindow::get_View()
     return std::make_shared<SlideShowView>(m_pSession, m_nDocument);
 }
 
+HWND SlideShowWindow::get_HWND()
+{
+    return static_cast<HWND>(m_pSession->WindowId(m_nDocument));
+}
+
 // ---- SlideShowSettings
 
 SlideShowSettings::SlideShowSettings(std::shared_ptr<CImpressSession> session, long document)
@@ -271,6 +276,8 @@ HRESULT Application::put_Caption(const std::string& caption)
 }
 
 HRESULT Application::put_Visible(long visible) { return m_pSession->SetVisible(visible != 0); }
+
+void Application::SetHostWindow(HWND host) { m_pSession->SetHostWindow(host); }
 
 DWORD Application::ProcessId() const
 {
