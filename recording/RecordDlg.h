@@ -19,6 +19,7 @@
 #include "recording/PowerPointDriver.h"
 #include "recording/PresentationSettings.h"
 #include "recording/RecordResource.h"
+#include "recording/SlideTimingLog.h"
 
 #include <functional>
 #include <string>
@@ -91,6 +92,10 @@ public:
     void SetPresentationSettings(const PresentationSettings& settings);
     const PresentationSettings& GetPresentationSettings() const { return m_settings; }
 
+    // The recording's clock: which stretches of time went into the video (its runs, not its
+    // pauses). The timing log places the slide changes on it.
+    const CVideoClock& GetVideoClock() const { return m_videoClock; }
+
 protected:
     void SerializeOptions(options::COptionArchive& ar) override
     {
@@ -107,6 +112,13 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+
+    // Between the open and the run of every show: nothing here; a window that runs itself sets
+    // its show's timings.
+    virtual void PrepareShow() {}
+    // Writes "NAME_NNN.slides.csv" beside the recording that has just stopped: the slides the
+    // video shows, on the video clock. A log that cannot be written is shown.
+    void WriteSlideTimingLog();
 
     // The presentation program (RecordDlgPowerPoint.cpp).
     BOOL StartPowerPoint();
@@ -172,6 +184,7 @@ protected:
     bool m_bSettingsChosen = false;
     SlideCounter m_counter;
     std::string m_strOutputFile;
+    CVideoClock m_videoClock;
     bool m_bToolTips = false;
     bool m_bComInitialized = false;
 
