@@ -7,6 +7,7 @@
 #include "recording/RecordGeometry.h"
 #include "recording/SlideTimingLog.h"
 
+#include <QApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -21,6 +22,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kTick = 50ms;
 constexpr auto kBurnTick = 200ms;
+constexpr auto kModalWatch = 100ms;
 // A slide still on screen this long after its time is moved on, as a user would press ">".
 constexpr auto kNudgeAfter = 3s;
 // Beyond the slides' times: the start, the nudges, a loaded machine.
@@ -44,6 +46,13 @@ CUnattendedRecordDlg::CUnattendedRecordDlg(const RecordRequest& request, CBatchR
 {
     m_timer.setInterval(kTick);
     connect(&m_timer, &QTimer::timeout, this, [this] { Follow(); });
+    m_modalWatch.setInterval(kModalWatch);
+    connect(&m_modalWatch, &QTimer::timeout, this, [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog && dialog != this && dialog != CBurnDlg::GetProgramInstance() && dialog->isVisible())
+            dialog->reject();
+    });
     m_oldMessageBox =
         platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& box) { return OnMessageBox(box); });
 }
@@ -77,6 +86,7 @@ BOOL CUnattendedRecordDlg::OnInitDialog()
     const BOOL result = CRecordDlg::OnInitDialog();
     // The window read its member options from their file; the run records with its own.
     static_cast<options::CVideoOptions&>(GetRecordingOptions()) = m_output;
+    m_modalWatch.start();
     QTimer::singleShot(0, this, [this] { Begin(); });
     return result;
 }
@@ -366,10 +376,7 @@ void CUnattendedRecordDlg::FollowBurn()
         m_report.DvdBurn(percent.chopped(1).toInt());
     // A step that failed with a message posts no next stage: the run would wait for ever.
     if (m_bBoxDuringBurn && burn->GetRunState() == CBurnDlg::RunState::Running) {
-        m_report.Error("DVD: " + drive + " was not written");
-        m_bDvdFailed = true;
-        m_burnStep = BurnStep::Done;
-        burn->SendCommand(IDC_BURN_CLOSE);
+        FailDvd(burn, drive);
         return;
     }
     if (burn->GetRunState() != CBurnDlg::RunState::Done)
@@ -389,15 +396,30 @@ void CUnattendedRecordDlg::FollowBurn()
         m_report.DvdBurn(100);
         m_report.DvdDone(drive, m_request.dvdImage.has_value());
     } else {
-        m_report.Error("DVD: " + drive + " was not written");
-        m_bDvdFailed = true;
+        FailDvd(burn, drive);
+        return;
     }
     m_burnStep = BurnStep::Done;
     burn->SendCommand(IDC_BURN_CLOSE);
 }
 
+void CUnattendedRecordDlg::FailDvd(CBurnDlg* burn, const std::string& drive)
+{
+    m_bDvdFailed = true;
+    m_burnStep = BurnStep::Done;
+    // Closing stops what still runs (the question is answered yes).
+    burn->SendCommand(IDC_BURN_CLOSE);
+    std::error_code ec;
+    // A cut image is no disc: it goes, so that it is not taken for one.
+    if (m_request.dvdImage && std::filesystem::remove(*m_request.dvdImage, ec))
+        m_report.Error("DVD: " + drive + " was not written; the unfinished image is removed");
+    else
+        m_report.Error("DVD: " + drive + " was not written");
+}
+
 void CUnattendedRecordDlg::Finish()
 {
+    m_modalWatch.stop();
     m_strCurrentFile.clear();
     // The window's closing sequence, as its close box runs it.
     OnCancel();

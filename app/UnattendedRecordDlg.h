@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class CBurnDlg;
+
 class CUnattendedRecordDlg : public recording::CRecordDlg {
     Q_OBJECT
 public:
@@ -54,6 +56,7 @@ private:
     // The burn window's sequence on the recordings, unattended.
     void MakeDvd();
     void FollowBurn();
+    void FailDvd(CBurnDlg* burn, const std::string& drive);
     void Finish();
 
     // Every message box of the run: told as an error of the file it concerns and answered as
@@ -67,6 +70,9 @@ private:
     bool m_bBoxDuringBurn = false;
     options::CVideoOptions m_output;
     QTimer m_timer;
+    // Closes what would wait for a person: a window opened over this one (the conversion-finished
+    // window after a stop, the output options after a failed start) other than the burn window.
+    QTimer m_modalWatch;
 
     std::size_t m_nNext = 0;
     int m_nRecorded = 0;
