@@ -191,9 +191,9 @@ void CUnattendedRecordDlg::PrepareShow()
 {
     if (!m_bPlanTimings)
         return;
-    // Every slide moves on after its time; the last one stays until the recording ends.
+    // Every slide moves on after its time, but the first and the last, which Follow ends.
     for (long n = 1; n <= m_nSlideCount; ++n)
-        Driver().SetSlideAdvanceTime(n, n == m_nSlideCount ? -1.0 : m_durations[static_cast<std::size_t>(n - 1)]);
+        Driver().SetSlideAdvanceTime(n, n == 1 || n == m_nSlideCount ? -1.0 : m_durations[static_cast<std::size_t>(n - 1)]);
 }
 
 bool CUnattendedRecordDlg::StartFile()
@@ -230,17 +230,29 @@ void CUnattendedRecordDlg::Follow()
     if (changes.empty())
         return;
     const recording::SlideChangeTime& last = changes.back();
-    const std::size_t index = static_cast<std::size_t>(std::clamp<long>(last.showPosition, 1, m_nSlideCount) - 1);
-    const auto due = last.time + Seconds(m_durations[index]);
-    if (last.showPosition >= m_nSlideCount) {
-        // The last slide has had its time: stop, to the millisecond rather than the tick.
+    const long position = std::clamp<long>(last.showPosition, 1, m_nSlideCount);
+    // The first slide's time counts from the video's first frame (the show starts a moment
+    // before the graph runs), the last slide's from its change; the show holds both and they
+    // are ended here, to the millisecond rather than the tick.
+    if (position == 1 || position == m_nSlideCount) {
+        const auto due = position == 1
+                             ? now + Seconds(m_durations[0]) - std::chrono::milliseconds(GetVideoClock().VideoMs(now))
+                             : last.time + Seconds(m_durations[static_cast<std::size_t>(position - 1)]);
         if (now + kTick >= due) {
             m_timer.stop();
-            QTimer::singleShot(std::max<long long>(0, Milliseconds(due - now)), this, [this] { StopFile({}); });
+            QTimer::singleShot(std::max<long long>(0, Milliseconds(due - now)), this, [this, position] {
+                if (position == m_nSlideCount) {
+                    StopFile({});
+                } else {
+                    SendCommand(recording::IDC_REC_NEXT);
+                    m_timer.start();
+                }
+            });
         }
         return;
     }
     // A slide that does not move on by itself (its effects wait for clicks) is moved on.
+    const auto due = last.time + Seconds(m_durations[static_cast<std::size_t>(position - 1)]);
     if (now >= due + kNudgeAfter && now >= m_lastNudge + kNudgeAfter) {
         m_lastNudge = now;
         SendCommand(recording::IDC_REC_NEXT);
