@@ -6,6 +6,7 @@
 //
 // VANTOREL_TEST_SHOTS=<folder> keeps screenshots and a few decoded frames there.
 #include "RecordedVideo.h"
+#include "WindowDriving.h"
 #include "RecordingSupport.h"
 
 #include "app/FinishedDlg.h"
@@ -48,52 +49,11 @@ namespace {
 
 constexpr long kSlides = 5;
 
-class CTestOwner : public IRecordingOwner {
-public:
-    std::vector<std::string> m_paths;
-    std::string m_strFolder = "/nonexistent/";
-    std::vector<std::string> GetPresentationList() const override { return m_paths; }
-    const std::string& GetProgramFolder() const override { return m_strFolder; }
-};
-
-// Runs the window's events until done() or the deadline.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        QApplication::processEvents();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-// Acts on the window of type T as soon as it shows, from inside whatever modal loop runs then
-// (the recording window's handlers show these windows modally and return only once they close).
-// Without bRequired the window need not show at all. The watch ends with `owner` at the latest.
+// A window the test waits for that must show.
 template <class T>
-void WhenShown(QObject* owner, std::function<void(T&)> act, int timeoutMs = 30000, bool bRequired = true)
+void Expect(QObject* owner, std::function<void(T&)> act)
 {
-    auto* timer = new QTimer(owner);
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, end, bRequired] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* window = dynamic_cast<T*>(widget); window && window->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                act(*window);
-                return;
-            }
-        if (std::chrono::steady_clock::now() > end) {
-            if (bRequired)
-                ADD_FAILURE() << "the window did not show";
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(20);
+    WhenShown<T>(owner, act, 30000, [] { ADD_FAILURE() << "the window did not show"; });
 }
 
 // With VANTOREL_TEST_SHOTS=<folder>, the screen as it looks once the windows have painted.
@@ -176,7 +136,7 @@ protected:
     // "Start", then "Start " in the presentation mode window once `check` has looked at it.
     void StartRecording(CRecordDlg& dlg, const std::function<void(CPresentationModeDlg&)>& check = {})
     {
-        WhenShown<CPresentationModeDlg>(&m_watches, [check](CPresentationModeDlg& mode) {
+        Expect<CPresentationModeDlg>(&m_watches, [check](CPresentationModeDlg& mode) {
             if (check)
                 check(mode);
             mode.SendCommand(platform::IDOK);
@@ -206,7 +166,7 @@ protected:
         const auto twoFrames = static_cast<std::uintmax_t>(2 * 3 * (frame.right - frame.left) * (frame.bottom - frame.top));
         ASSERT_TRUE(PumpUntil([&] { return written() >= before + twoFrames; }, 5000));
         std::string shown;
-        WhenShown<CFinishedDlg>(&m_watches, [&](CFinishedDlg& finished) {
+        Expect<CFinishedDlg>(&m_watches, [&](CFinishedDlg& finished) {
             shown = finished.GetDlgItemText(IDC_FIN_VIDEO_FILE).toStdString();
             Shot("finished.png");
             finished.SendCommand(platform::IDCANCEL);
@@ -369,7 +329,7 @@ TEST_F(RecordingSessionTest, BurnModeListsOneFileAPresentationAsksOnceAndHandsTh
         WhenShown<CFinishedDlg>(&m_watches, [&](CFinishedDlg& finished) {
             finishedShown = true;
             finished.SendCommand(platform::IDCANCEL);
-        }, 120000, false);
+        }, 120000);
         auto record = [&] {
             StartRecording(dlg);
             ASSERT_TRUE(WaitForSlide(dlg, 2));
@@ -396,7 +356,7 @@ TEST_F(RecordingSessionTest, BurnModeListsOneFileAPresentationAsksOnceAndHandsTh
         const DWORD office = dlg.Driver().ProcessId();
         bool officeRan = true;
         std::vector<std::string> listed;
-        WhenShown<CBurnDlg>(&m_watches, [&](CBurnDlg& window) {
+        Expect<CBurnDlg>(&m_watches, [&](CBurnDlg& window) {
             officeRan = dlg.Driver().IsStarted();
             auto* list = window.GetDlgItemAs<platform::CListBox>(IDC_BURN_VIDEO_LIST);
             for (int i = 0; i < list->GetCount(); ++i)
@@ -440,8 +400,8 @@ TEST_F(RecordingSessionTest, AGraphThatCannotBeBuiltIsRetriedThroughTheOptionsAn
         // The options window comes once; OK without a change fails again, and the window stays
         // Ready.
         m_boxes.clear();
-        WhenShown<options::CVideoOptionsDlg>(&m_watches, [](options::CVideoOptionsDlg& window) { window.SendCommand(platform::IDOK); });
-        WhenShown<CPresentationModeDlg>(&m_watches, [](CPresentationModeDlg& mode) { mode.SendCommand(platform::IDOK); });
+        Expect<options::CVideoOptionsDlg>(&m_watches, [](options::CVideoOptionsDlg& window) { window.SendCommand(platform::IDOK); });
+        Expect<CPresentationModeDlg>(&m_watches, [](CPresentationModeDlg& mode) { mode.SendCommand(platform::IDOK); });
         dlg.SendCommand(IDC_REC_START);
         EXPECT_TRUE(PumpUntil([&] { return m_boxes.size() >= 4; }, 20000));
         const std::vector<std::string> failed {"CreateVideoCompressor() failed!", retry, "CreateVideoCompressor() failed!",
@@ -452,14 +412,14 @@ TEST_F(RecordingSessionTest, AGraphThatCannotBeBuiltIsRetriedThroughTheOptionsAn
 
         // A compressor chosen there records.
         m_boxes.clear();
-        WhenShown<options::CVideoOptionsDlg>(&m_watches, [](options::CVideoOptionsDlg& window) {
+        Expect<options::CVideoOptionsDlg>(&m_watches, [](options::CVideoOptionsDlg& window) {
             auto* list = window.GetDlgItemAs<platform::CComboBox>(options::IDC_VO_VIDEO_COMPRESSOR);
             list->SetCurSel(list->FindStringExact(-1, "Motion JPEG"));
             window.SendCommand(platform::IDOK);
         });
         StartRecording(dlg);
         EXPECT_EQ(m_boxes, (std::vector<std::string> {"CreateVideoCompressor() failed!", retry}));
-        WhenShown<CFinishedDlg>(&m_watches, [](CFinishedDlg& finished) { finished.SendCommand(platform::IDCANCEL); });
+        Expect<CFinishedDlg>(&m_watches, [](CFinishedDlg& finished) { finished.SendCommand(platform::IDCANCEL); });
         dlg.SendCommand(IDC_REC_STOP);
 
         // A folder that cannot hold the file: the recording ends at once with a message naming
@@ -469,7 +429,7 @@ TEST_F(RecordingSessionTest, AGraphThatCannotBeBuiltIsRetriedThroughTheOptionsAn
         WhenShown<CFinishedDlg>(&m_watches, [&](CFinishedDlg& finished) {
             finishedShown = true;
             finished.SendCommand(platform::IDCANCEL);
-        }, 20000, false);
+        }, 20000);
         StartRecording(dlg);
         EXPECT_TRUE(PumpUntil([&] { return !dlg.IsRecording(); }, 10000));
         ASSERT_EQ(m_boxes.size(), 1u);
