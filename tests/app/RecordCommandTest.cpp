@@ -3,10 +3,10 @@
 // window into AVI files whose frames show the slides in order for their times, a timing log
 // beside each that matches the frames, a missing and a corrupt file skipped with their reasons,
 // and a DVD image with a chapter at every slide.
-#include "RecordedVideo.h"
 #include "platform/office/ImpressSession.h"
 #include "platform/office/TestPresentations.h"
 #include "platform/screen/PrivateXServer.h"
+#include "recording/RecordedVideo.h"
 #include "recording/SlideTimingLog.h"
 #include "support/OfficeProfiles.h"
 #include "support/TempDir.h"

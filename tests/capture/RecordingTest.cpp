@@ -153,7 +153,8 @@ protected:
     {
         EXPECT_TRUE(graph.StartBuild()) << (m_messages.empty() ? "" : m_messages.back());
         const auto t0 = std::chrono::steady_clock::now();
-        graph.Run(file);
+        graph.SetFileName(file);
+        graph.Run();
         std::this_thread::sleep_for(1200ms);
         graph.Pause();
         const auto tPause = std::chrono::steady_clock::now();
@@ -284,7 +285,8 @@ TEST_P(SoundSourceLoss, EndsTheRecordingWithPictureAndSoundKeptTogether)
     graph.SetCaptureFrame(0, kFrame);
     ASSERT_TRUE(graph.StartBuild()) << (m_messages.empty() ? "" : m_messages.back());
     const std::string file = m_dir.path().string() + "/lost.avi";
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     std::this_thread::sleep_for(1500ms);  // recording time, not a wait for anything
     ASSERT_TRUE(UnloadToneOutput());
     const auto lost = std::chrono::steady_clock::now();
