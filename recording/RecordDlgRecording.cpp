@@ -60,6 +60,7 @@ LRESULT CRecordDlg::OnStartRecording(WPARAM, LPARAM)
         m_pCaptureFrame->show();
         throw;
     }
+    WaitForShowOnScreen();
     m_graph.Run();
     RecordingStarted();
     ShowRecordState();
