@@ -7,6 +7,7 @@
 #include "dvd/BurnDlg.h"
 #include "options/OptionFile.h"
 #include "options/RecordingOptions.h"
+#include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ComBase.h"
 #include "platform/session/PrivateDisplay.h"
 #include "platform/session/PrivateSoundServer.h"
@@ -121,6 +122,7 @@ int RunRecordCommand(const std::vector<std::string>& words)
     }
 
     qInstallMessageHandler(QuietToolkit);
+    QuietCodecLibrary();
     static int argc = 1;
     static char name[] = "vantorel";
     static char* argv[] = {name, nullptr};

@@ -23,8 +23,12 @@ using namespace std::chrono_literals;
 constexpr auto kTick = 50ms;
 constexpr auto kBurnTick = 200ms;
 constexpr auto kModalWatch = 100ms;
-// A slide still on screen this long after its time is moved on, as a user would press ">".
-constexpr auto kNudgeAfter = 3s;
+// The burn window's log entries begin with their time, "hh:mm:ss ".
+constexpr std::size_t kLogTimeWidth = 9;
+// A press of ">" that left the show on its slide is made again this long after.
+constexpr auto kPressAgainAfter = 1s;
+// How late the last slide may come and still end with the show's time.
+constexpr auto kLastSlideLateness = 250ms;
 // Beyond the slides' times: the start, the nudges, a loaded machine.
 constexpr auto kShowSlack = 60s;
 
@@ -65,8 +69,12 @@ CUnattendedRecordDlg::~CUnattendedRecordDlg()
 int CUnattendedRecordDlg::OnMessageBox(const platform::MessageBoxRequest& box)
 {
     static const std::string kStopQuestion = "A DVD is being made. Stop it and close the window?";
+    static const std::string kBurnQuestion = "Burn to DVD now? Or you can click on 'Burn DVD' button later.";
     if (box.text == kStopQuestion)
         return platform::IDYES;
+    // The run makes its DVD after the last file.
+    if (box.text == kBurnQuestion)
+        return platform::IDNO;
     // One line per message.
     std::string text = box.text;
     for (char& c : text)
@@ -147,8 +155,9 @@ void CUnattendedRecordDlg::RecordNext()
         return;
     }
     m_nReported = 0;
+    m_nPressed = 0;
     const double total = std::accumulate(m_durations.begin(), m_durations.end(), 0.0);
-    m_deadline = Clock::now() + Seconds(total) + kShowSlack + kNudgeAfter * m_nSlideCount;
+    m_deadline = Clock::now() + Seconds(total) + kShowSlack + kPressAgainAfter * m_nSlideCount;
     m_timer.start();
 }
 
@@ -184,6 +193,11 @@ bool CUnattendedRecordDlg::OpenFile(const std::string& path, std::string* why)
     for (double seconds : Driver().SlideAdvanceTimes())
         m_durations.push_back(seconds >= 0 ? seconds : m_request.slideSeconds);
     m_durations.resize(static_cast<std::size_t>(m_nSlideCount), m_request.slideSeconds);
+    // Where each slide is due in the video.
+    m_starts.assign(1, 0);
+    double total = 0;
+    for (double seconds : m_durations)
+        m_starts.push_back(std::llround((total += seconds) * 1000));
     return true;
 }
 
@@ -191,9 +205,12 @@ void CUnattendedRecordDlg::PrepareShow()
 {
     if (!m_bPlanTimings)
         return;
-    // Every slide moves on after its time, but the first and the last, which Follow ends.
+    // Every slide waits for ">", which the run presses when the slide is due on the video's
+    // clock: the office's own timer starts once a slide is drawn, so each slide it moves on
+    // would come a little late and the lateness would add up over the show. The slides'
+    // effects keep running on their time.
     for (long n = 1; n <= m_nSlideCount; ++n)
-        Driver().SetSlideAdvanceTime(n, n == 1 || n == m_nSlideCount ? -1.0 : m_durations[static_cast<std::size_t>(n - 1)]);
+        Driver().SetSlideAdvanceTime(n, -1.0);
 }
 
 bool CUnattendedRecordDlg::StartFile()
@@ -227,36 +244,44 @@ void CUnattendedRecordDlg::Follow()
         StopFile("the show took longer than its slides' times");
         return;
     }
-    if (changes.empty())
+    const long position =
+        changes.empty() ? 1 : std::clamp<long>(changes.back().showPosition, 1, m_nSlideCount);
+    if (position == m_nPressed) {
+        // Pressed, and the show is still on the slide: its effects took the press, or the office
+        // has not yet shown the next slide. Pressed again after a while, as a user would.
+        if (now >= m_lastPress + kPressAgainAfter)
+            Press(position);
         return;
-    const recording::SlideChangeTime& last = changes.back();
-    const long position = std::clamp<long>(last.showPosition, 1, m_nSlideCount);
-    // The first slide's time counts from the video's first frame (the show starts a moment
-    // before the graph runs), the last slide's from its change; the show holds both and they
-    // are ended here, to the millisecond rather than the tick.
-    if (position == 1 || position == m_nSlideCount) {
-        const auto due = position == 1
-                             ? now + Seconds(m_durations[0]) - std::chrono::milliseconds(GetVideoClock().VideoMs(now))
-                             : last.time + Seconds(m_durations[static_cast<std::size_t>(position - 1)]);
-        if (now + kTick >= due) {
-            m_timer.stop();
-            QTimer::singleShot(std::max<long long>(0, Milliseconds(due - now)), this, [this, position] {
-                if (position == m_nSlideCount) {
-                    StopFile({});
-                } else {
-                    SendCommand(recording::IDC_REC_NEXT);
-                    m_timer.start();
-                }
-            });
+    }
+    // A slide goes when the next one is due in the video, the last one when the video has had
+    // the show's time: the video's length is the slides' times. Each slide comes the moment the
+    // office takes to draw it late; a last slide that came later than that still stays for
+    // nearly its whole time.
+    const auto dueInVideo = [&](long long videoMs) {
+        return now + std::chrono::milliseconds(videoMs - GetVideoClock().VideoMs(now));
+    };
+    Clock::time_point due = dueInVideo(m_starts[static_cast<std::size_t>(position)]);
+    if (position == m_nSlideCount && !changes.empty())
+        due = std::max(due, changes.back().time + Seconds(m_durations.back()) - kLastSlideLateness);
+    if (now + kTick < due)
+        return;
+    // To the millisecond rather than the tick.
+    m_timer.stop();
+    QTimer::singleShot(std::max<long long>(0, Milliseconds(due - now)), this, [this, position] {
+        if (position == m_nSlideCount) {
+            StopFile({});
+            return;
         }
-        return;
-    }
-    // A slide that does not move on by itself (its effects wait for clicks) is moved on.
-    const auto due = last.time + Seconds(m_durations[static_cast<std::size_t>(position - 1)]);
-    if (now >= due + kNudgeAfter && now >= m_lastNudge + kNudgeAfter) {
-        m_lastNudge = now;
-        SendCommand(recording::IDC_REC_NEXT);
-    }
+        Press(position);
+        m_timer.start();
+    });
+}
+
+void CUnattendedRecordDlg::Press(long position)
+{
+    m_nPressed = position;
+    m_lastPress = Clock::now();
+    SendCommand(recording::IDC_REC_NEXT);
 }
 
 void CUnattendedRecordDlg::StopFile(const std::string& failure)
@@ -313,7 +338,7 @@ void CUnattendedRecordDlg::MakeDvd()
     burn->m_bChapters = m_request.chapters ? 1 : 0;
     m_burnStep = BurnStep::Opening;
     m_bBoxDuringBurn = false;
-    m_strBurnStatus.clear();
+    m_nBurnLogRead = 0;
     QTimer burnTimer;
     burnTimer.setInterval(kBurnTick);
     connect(&burnTimer, &QTimer::timeout, this, [this] { FollowBurn(); });
@@ -365,11 +390,15 @@ void CUnattendedRecordDlg::FollowBurn()
         m_burnStep = BurnStep::Started;
         return;
     }
-    const std::string status = burn->GetDlgItemText(IDC_BURN_STATUS).toStdString();
-    if (status != m_strBurnStatus) {
-        m_strBurnStatus = status;
+    // Each status the window passes through is also a line of its log, however briefly it
+    // showed.
+    const std::vector<std::string> entries = burn->GetLogEntries();
+    for (; m_nBurnLogRead < entries.size(); ++m_nBurnLogRead) {
+        // After the "hh:mm:ss " of the entry's time.
+        const std::string& entry = entries[m_nBurnLogRead];
+        const std::string text = entry.size() > kLogTimeWidth ? entry.substr(kLogTimeWidth) : std::string();
         static const QRegularExpression convert("^Now convert (.*) to mpeg file\\.\\.\\. $");
-        const QRegularExpressionMatch match = convert.match(QString::fromStdString(status));
+        const QRegularExpressionMatch match = convert.match(QString::fromStdString(text));
         if (match.hasMatch()) {
             const std::string video = match.captured(1).toStdString();
             int index = 0;
@@ -377,9 +406,9 @@ void CUnattendedRecordDlg::FollowBurn()
                 if (burn->GetVideoPath(i) == video)
                     index = i + 1;
             m_report.DvdConvert(index, burn->GetVideoCount(), video);
-        } else if (status == "Now author dvd image...") {
+        } else if (text == "Now author dvd image...") {
             m_report.DvdAuthor();
-        } else if (status == "Now burn to DVD...") {
+        } else if (text == "Now burn to DVD...") {
             m_report.DvdBurn(0);
         }
     }

@@ -47,9 +47,11 @@ private:
     bool OpenFile(const std::string& path, std::string* why);
     // The start sequence with the unattended settings; false when no recording runs.
     bool StartFile();
-    // Every tick while recording: new slides reported, stalls nudged, the stop when the last
-    // slide has had its time.
+    // Every tick while recording: new slides reported, ">" pressed when the next slide is due,
+    // the stop when the last slide has had its time.
     void Follow();
+    // Presses ">" for the slide at `position`.
+    void Press(long position);
     void StopFile(const std::string& failure);
     void FileFailed(const std::string& why);
 
@@ -83,13 +85,15 @@ private:
     // The file being recorded.
     long m_nSlideCount = 0;
     std::vector<double> m_durations;  // each slide's time on screen, seconds
+    std::vector<long long> m_starts;  // where each slide is due in the video, ms; then the end
     std::size_t m_nReported = 0;      // slide changes reported so far
     Clock::time_point m_deadline;
-    Clock::time_point m_lastNudge;
+    long m_nPressed = 0;              // the position ">" was last pressed at
+    Clock::time_point m_lastPress;
     bool m_bPlanTimings = false;      // PrepareShow sets the unattended timings
 
     // The burn window.
     enum class BurnStep { Opening, Started, Done };
     BurnStep m_burnStep = BurnStep::Opening;
-    std::string m_strBurnStatus;
+    std::size_t m_nBurnLogRead = 0;  // the burn window's log entries looked at
 };
