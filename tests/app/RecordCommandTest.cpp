@@ -137,19 +137,11 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
         ASSERT_EQ(log.size(), 3u);
         const std::vector<recordingtest::FrameLook> looks = recordingtest::LookAtFrames(deck.video, kWidth, kHeight, 3);
         EXPECT_EQ(recordingtest::SlideOrder(looks), (std::vector<long> {1, 2, 3}));
+        EXPECT_EQ(recordingtest::TimingLogMismatches(deck.video, looks), "");
         for (std::size_t i = 0; i < log.size(); ++i) {
             EXPECT_EQ(log[i].slideNumber, static_cast<long>(i + 1));
             EXPECT_EQ(log[i].showPosition, static_cast<long>(i + 1));
             EXPECT_NEAR(log[i].videoMs, deck.changesMs[i], 2 * frame) << "slide " << i + 1;
-            // The log matches the frames: its slide shows from the frame after its time on,
-            // the one before it until the frame before.
-            const long first = FrameAt(log[i].videoMs, fps) + 1;
-            if (first < static_cast<long>(looks.size())) {
-                EXPECT_EQ(looks[static_cast<std::size_t>(first)].slide, log[i].slideNumber) << "frame " << first;
-            }
-            if (const long before = FrameAt(log[i].videoMs, fps) - 1; i > 0 && before >= 0) {
-                EXPECT_EQ(looks[static_cast<std::size_t>(before)].slide, log[i - 1].slideNumber) << "frame " << before;
-            }
         }
         recordingtest::KeepFrames(deck.video, fs::path(deck.video).stem().string(),
                                   {1, FrameAt(log[1].videoMs, fps) + 2, facts.frames - 1});

@@ -2,11 +2,13 @@
 
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
+#include "recording/SlideTimingLog.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 namespace recordingtest {
 
@@ -120,6 +122,50 @@ std::vector<long> SlideOrder(const std::vector<FrameLook>& looks)
         if (look.slide && (order.empty() || order.back() != look.slide))
             order.push_back(look.slide);
     return order;
+}
+
+std::string TimingLogMismatches(const std::string& file, const std::vector<FrameLook>& looks)
+{
+    std::vector<recording::SlideTiming> log;
+    std::string error;
+    if (!recording::ReadTimingLog(recording::TimingLogPath(file), &log, &error))
+        return "the timing log cannot be read: " + error + "\n";
+    std::ostringstream said;
+    // Each frame's time in the video, ms.
+    std::vector<double> times;
+    std::istringstream pts(Run("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 '" +
+                               file + "'"));
+    for (double seconds = 0; pts >> seconds;)
+        times.push_back(seconds * 1000);
+    const std::size_t count = std::min(times.size(), looks.size());
+    if (count < 2)
+        return said.str() + "the video has no frames to compare\n";
+    const double frame = (times[count - 1] - times[0]) / static_cast<double>(count - 1);
+    // Entry i spans from its time to the next one's (the last one to the end).
+    const auto end = [&](std::size_t i) {
+        return i + 1 < log.size() ? static_cast<double>(log[i + 1].videoMs) : times[count - 1] + frame;
+    };
+    // Within an entry's span, a frame away from its ends shows its slide.
+    for (std::size_t i = 0; i < log.size(); ++i)
+        for (std::size_t j = 0; j < count; ++j)
+            if (times[j] >= static_cast<double>(log[i].videoMs) + frame && times[j] < end(i) - frame &&
+                looks[j].slide != log[i].slideNumber) {
+                said << "slide " << log[i].slideNumber << " from " << log[i].videoMs << " ms: frame " << j << " at "
+                     << times[j] << " ms shows " << looks[j].slide << "\n";
+                break;
+            }
+    // A frame that shows a slide is within a frame of an entry of that slide (an entry shorter
+    // than a frame may show in none).
+    for (std::size_t j = 0; j < count; ++j) {
+        bool logged = looks[j].slide == 0;
+        for (std::size_t i = 0; i < log.size() && !logged; ++i)
+            logged = log[i].slideNumber == looks[j].slide && times[j] >= static_cast<double>(log[i].videoMs) - frame &&
+                     times[j] < end(i) + frame;
+        if (!logged)
+            said << "frame " << j << " at " << times[j] << " ms shows slide " << looks[j].slide
+                 << ", which the log does not have there\n";
+    }
+    return said.str();
 }
 
 void KeepFrames(const std::string& file, const std::string& name, const std::vector<long>& indices)
