@@ -56,10 +56,10 @@ private:
     UINT RunConversion(std::stop_token stop, const Conversion& conversion);
     UINT RunAuthoring(std::stop_token stop, const std::string& strBatch, const std::string& strArPath,
                       const std::string& strDvdPath);
-    // Shows why the child did not start (naming szPackage when the tool is missing); false when
-    // it did.
     // The chapter times of each MPEG, from its video's timing log.
     std::vector<std::vector<long long>> ReadChapters();
+    // Shows why the child did not start (naming szPackage when the tool is missing); false when
+    // it did.
     bool ReportStartFailure(const platform::CapturedRun& run, const std::string& strTool, const char* szPackage);
     void StartWorker(std::function<void(std::stop_token)> work);
     void Log(std::stop_token stop, const std::string& strText);
