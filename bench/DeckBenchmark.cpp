@@ -105,12 +105,15 @@ bool RecordDeck(const std::string& deck, int width, int height, const std::strin
             t0 = std::chrono::steady_clock::now();
             cpu0 = SelfCpuMs();
             file = dlg.GetOutputFile();
-            // ">" once the last slide shows, as a user presses it.
+            // ">" once the last slide shows (or, on a busy machine, the end screen after it), as
+            // a user presses it.
             RECT frame = dlg.GetCaptureRect();
             const int x = (frame.left + frame.right) / 2, y = (frame.top + frame.bottom) / 2;
             ran = PumpUntil([&] { return dlg.Driver().CurrentShowPosition() == kSlides; }, 60000) &&
-                  PumpUntil([&] { return officetest::Near(officetest::ScreenPixel(x, y), officetest::SlideColour(kSlides)); },
-                            5000);
+                  PumpUntil([&] {
+                      const std::uint32_t centre = officetest::ScreenPixel(x, y);
+                      return officetest::Near(centre, officetest::SlideColour(kSlides)) || officetest::Near(centre, 0);
+                  }, 5000);
             // The finished window follows the stop at once; the show's reopening after it is not
             // part of the recording.
             WhenShown<CFinishedDlg>(&watches, [&](CFinishedDlg& finished) {
