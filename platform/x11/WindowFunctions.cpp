@@ -33,7 +33,77 @@ bool ClassMatches(Display* display, Window w, const char* className)
     return same;
 }
 
+// The parent of a window; 0 when it is gone or is the root.
+Window ParentOf(Display* display, Window w)
+{
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, w, &root, &parent, &children, &count))
+        return 0;
+    if (children)
+        XFree(children);
+    return parent == root ? 0 : parent;
+}
+
+bool HasClass(Display* display, Window w)
+{
+    XClassHint hint {nullptr, nullptr};
+    if (!XGetClassHint(display, w, &hint))
+        return false;
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return true;
+}
+
+// The window manager's active window; 0 without a window manager or when none is active.
+Window ActiveWindow(CXDisplay& x)
+{
+    Window active = 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x.Get(), x.Root(), x.Intern("_NET_ACTIVE_WINDOW"), 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &after, &data)
+            == Success
+        && data && format == 32 && count == 1)
+        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return active;
+}
+
 }  // namespace
+
+HWND GetForegroundWindow()
+{
+    CXDisplay x;
+    if (!x.IsOpen())
+        return 0;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(x.Get(), &focus, &revert);
+    Window active = ActiveWindow(x);
+    if (focus == None || focus == PointerRoot || focus == x.Root())
+        return static_cast<HWND>(active);
+    // From the focus up: the first application window, and whether the active window is on the way.
+    Window application = 0;
+    bool insideActive = active == 0;
+    for (Window w = focus; w;) {
+        Window parent = ParentOf(x.Get(), w);
+        if (!application && (!parent || HasClass(x.Get(), w)))
+            application = w;
+        if (w == active)
+            insideActive = true;
+        w = parent;
+    }
+    if (!x.SyncAndCheck())  // the focus window went away while we looked
+        return static_cast<HWND>(active);
+    return static_cast<HWND>(insideActive ? application : active);
+}
 
 HWND FindWindowA(const char* className, const char* windowName)
 {

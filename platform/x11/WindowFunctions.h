@@ -32,6 +32,14 @@ BOOL GetClientRect(HWND hwnd, RECT* rect);
 // Raises the window and gives it the keyboard focus (when it is mapped).
 BOOL SetForegroundWindow(HWND hwnd);
 
+// The window the keyboard goes to, as an application window: the input focus's nearest window
+// (itself or an ancestor) that belongs to an application (carries WM_CLASS, or is a top-level
+// window). An application's window reparented into another one's (the show inside the recording
+// window) is therefore the foreground window while it has the focus. Under a window manager the
+// focus counts only inside the active window (_NET_ACTIVE_WINDOW); outside it, or with no focus
+// window, the active window is the answer. 0 when neither exists.
+HWND GetForegroundWindow();
+
 BOOL IsWindow(HWND hwnd);
 
 // Process handles: a pidfd, so a terminate can never hit a process that reused the pid.

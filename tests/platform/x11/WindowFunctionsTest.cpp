@@ -126,6 +126,45 @@ TEST_F(WindowFunctionsTest, ForegroundRaisesAndFocuses)
     XFree(children);
 }
 
+TEST_F(WindowFunctionsTest, ForegroundWindowIsTheApplicationWindowWithTheFocus)
+{
+    auto focusOn = [&](Window w) {
+        XSetInputFocus(m_pDisplay, w, RevertToNone, CurrentTime);
+        XSync(m_pDisplay, False);
+    };
+    Window other = MakeWindow("other", 0, 0, 100, 100);
+    Window host = MakeWindow("host", 100, 0, 300, 300);
+    // Another application's window inside the host (the show in the recording window), and a
+    // plain part of the host itself (no class: no application's window).
+    Window embedded = MakeWindow("embedded", 0, 0, 100, 100, "Guest");
+    ASSERT_EQ(SetParent(embedded, host), static_cast<HWND>(DefaultRootWindow(m_pDisplay)));
+    Window part = XCreateSimpleWindow(m_pDisplay, host, 150, 0, 50, 50, 0, 0, 0);
+    XMapWindow(m_pDisplay, part);
+    XSync(m_pDisplay, False);
+
+    focusOn(embedded);
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    focusOn(part);
+    EXPECT_EQ(GetForegroundWindow(), host);
+    ASSERT_TRUE(SetForegroundWindow(other));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    focusOn(None);
+    EXPECT_EQ(GetForegroundWindow(), 0u);
+
+    // A window manager names the active window: the focus counts only inside it.
+    Atom active = XInternAtom(m_pDisplay, "_NET_ACTIVE_WINDOW", False);
+    XChangeProperty(m_pDisplay, DefaultRootWindow(m_pDisplay), active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&host), 1);
+    focusOn(embedded);
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    focusOn(other);
+    EXPECT_EQ(GetForegroundWindow(), host);
+    focusOn(PointerRoot);
+    EXPECT_EQ(GetForegroundWindow(), host);
+    XDeleteProperty(m_pDisplay, DefaultRootWindow(m_pDisplay), active);
+    XSync(m_pDisplay, False);
+}
+
 TEST_F(WindowFunctionsTest, TerminatesTheOwnerNamedByTheWindowsPid)
 {
     pid_t child = fork();
@@ -167,6 +206,7 @@ TEST(WindowFunctionsWithoutDisplay, EveryCallFails)
     EXPECT_FALSE(MoveWindow(1, 0, 0, 10, 10, TRUE));
     EXPECT_FALSE(GetWindowRect(1, &r));
     EXPECT_FALSE(SetForegroundWindow(1));
+    EXPECT_EQ(GetForegroundWindow(), 0u);
 }
 
 }  // namespace
