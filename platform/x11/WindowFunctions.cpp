@@ -58,6 +58,20 @@ bool HasClass(Display* display, Window w)
     return true;
 }
 
+// Whether the input focus is on a window below `w` (not on `w` itself).
+bool FocusIsInside(Display* display, Window w)
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == w)
+        return false;
+    for (Window up = ParentOf(display, focus); up; up = ParentOf(display, up))
+        if (up == w)
+            return true;
+    return false;
+}
+
 // The window manager's active window; 0 without a window manager or when none is active.
 Window ActiveWindow(CXDisplay& x)
 {
@@ -232,8 +246,9 @@ BOOL SetForegroundWindow(HWND hwnd)
     if (!XGetWindowAttributes(x.Get(), hwnd, &a))
         return FALSE;
     XRaiseWindow(x.Get(), hwnd);
-    // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done.
-    if (a.map_state == IsViewable)
+    // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done. A
+    // window that holds the focus in a window inside it (the show in the slide area) keeps it there.
+    if (a.map_state == IsViewable && !FocusIsInside(x.Get(), hwnd))
         XSetInputFocus(x.Get(), hwnd, RevertToParent, CurrentTime);
     return x.SyncAndCheck() ? TRUE : FALSE;
 }

@@ -29,7 +29,8 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect);
 // (0, 0, width, height).
 BOOL GetClientRect(HWND hwnd, RECT* rect);
 
-// Raises the window and gives it the keyboard focus (when it is mapped).
+// Raises the window and gives it the keyboard focus (when it is mapped), unless the focus is
+// already on a window inside it (another application's window embedded there), where it stays.
 BOOL SetForegroundWindow(HWND hwnd);
 
 // The window the keyboard goes to, as an application window: the input focus's nearest window

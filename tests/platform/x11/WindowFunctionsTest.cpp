@@ -144,6 +144,17 @@ TEST_F(WindowFunctionsTest, ForegroundWindowIsTheApplicationWindowWithTheFocus)
 
     focusOn(embedded);
     EXPECT_EQ(GetForegroundWindow(), embedded);
+    // Bringing the host to the front raises it and leaves the focus with the window inside it.
+    XRaiseWindow(m_pDisplay, other);
+    XSync(m_pDisplay, False);
+    ASSERT_TRUE(SetForegroundWindow(host));
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    ASSERT_TRUE(XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &children, &count));
+    ASSERT_GE(count, 2u);
+    EXPECT_EQ(children[count - 1], host);
+    XFree(children);
     focusOn(part);
     EXPECT_EQ(GetForegroundWindow(), host);
     ASSERT_TRUE(SetForegroundWindow(other));
