@@ -3,11 +3,8 @@
 // shows the slide on screen, also when a key only runs an animation step and when the show
 // advances on its own timings.
 #include "platform/hook/HookTestSupport.h"
-#include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
 
-#include "platform/base/VirtualKeys.h"
-#include "platform/office/ImpressSession.h"
 #include "platform/office/PowerPointApplication.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/MessageBox.h"
@@ -47,7 +44,7 @@ public:
         m_pCounter->setGeometry(20, 20, 200, 30);
         MapMessage(WM_HOOK_KEY, [this](WPARAM key, LPARAM) {
             ++m_nKeys;
-            if (OnHookKey(m_counter, static_cast<UINT>(key), m_hPane, m_hMain)) {
+            if (OnHookKey(m_counter, static_cast<UINT>(key), m_hMain, m_hMain)) {
                 ShowCounter();
                 m_follower.KeyHandled();
             }
@@ -82,7 +79,6 @@ public:
     bool Start(const std::shared_ptr<office::Application>& app, const std::string& file, long advanceMode)
     {
         show();
-        m_app = app;
         if (FAILED(app->put_Caption(kMarker)) || FAILED(app->put_Visible(1)))
             return false;
         // The show alone in the slide area, its bars hidden.
@@ -98,7 +94,8 @@ public:
         m_follower.Follow(app);
         if (!settings->Run())
             return false;
-        m_hMain = m_hPane = platform::FindWindowA(nullptr, kMarker);
+        // The office's main window is also the window its show draws in, the pane.
+        m_hMain = platform::FindWindowA(nullptr, kMarker);
         if (!m_hMain || !platform::SetParent(m_hMain, SlideArea()) || !platform::MoveWindow(m_hMain, 0, 0, 640, 480, TRUE))
             return false;
         m_counter.SetCount(m_presentation->get_Slides()->get_Count());
@@ -106,7 +103,7 @@ public:
         ShowCounter();
         if (!InstallKeyboardHook(GetSafeHwnd()))
             return false;
-        return platform::SetForegroundWindow(m_hPane);
+        return platform::SetForegroundWindow(m_hMain);
     }
 
     HWND SlideArea() const { return static_cast<HWND>(m_pArea->winId()); }
@@ -123,10 +120,8 @@ private:
 
     QWidget* m_pArea = nullptr;
     QLabel* m_pCounter = nullptr;
-    std::shared_ptr<office::Application> m_app;
     std::shared_ptr<office::Presentation> m_presentation;
     HWND m_hMain = 0;
-    HWND m_hPane = 0;
     CSlideCounter m_counter;
     CShowFollower m_follower;
 };
