@@ -6,8 +6,8 @@
 #include <X11/Xutil.h>
 
 #include <csignal>
-#include <cstring>
 #include <deque>
+#include <string>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -18,44 +18,47 @@ using x11::CXDisplay;
 
 namespace {
 
-bool ClassMatches(Display* display, Window w, const char* className)
-{
-    if (!className)
-        return true;
-    XClassHint hint {nullptr, nullptr};
-    if (!XGetClassHint(display, w, &hint))
-        return false;
-    bool same = hint.res_class && std::strcmp(hint.res_class, className) == 0;
-    if (hint.res_name)
-        XFree(hint.res_name);
-    if (hint.res_class)
-        XFree(hint.res_class);
-    return same;
-}
-
-// The parent of a window; 0 when it is gone or is the root.
-Window ParentOf(Display* display, Window w)
-{
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, w, &root, &parent, &children, &count))
-        return 0;
-    if (children)
-        XFree(children);
-    return parent == root ? 0 : parent;
-}
-
-bool HasClass(Display* display, Window w)
+// The window's WM_CLASS class into *className (when given); false when it has no WM_CLASS.
+bool ReadClass(Display* display, Window w, std::string* className)
 {
     XClassHint hint {nullptr, nullptr};
     if (!XGetClassHint(display, w, &hint))
         return false;
+    if (className)
+        *className = hint.res_class ? hint.res_class : "";
     if (hint.res_name)
         XFree(hint.res_name);
     if (hint.res_class)
         XFree(hint.res_class);
     return true;
+}
+
+bool ClassMatches(Display* display, Window w, const char* className)
+{
+    std::string actual;
+    return !className || (ReadClass(display, w, &actual) && actual == className);
+}
+
+// The window's parent into *parent, the root included; false when the window is gone.
+bool QueryParent(Display* display, Window w, Window* parent, Window* root = nullptr)
+{
+    Window rootReturn = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, w, &rootReturn, parent, &children, &count))
+        return false;
+    if (children)
+        XFree(children);
+    if (root)
+        *root = rootReturn;
+    return true;
+}
+
+// The parent of a window; 0 when it is gone or is the root.
+Window ParentOf(Display* display, Window w)
+{
+    Window parent = 0, root = 0;
+    return QueryParent(display, w, &parent, &root) && parent != root ? parent : 0;
 }
 
 // Whether the input focus is on a window below `w` (not on `w` itself).
@@ -108,7 +111,7 @@ HWND GetForegroundWindow()
     bool insideActive = active == 0;
     for (Window w = focus; w;) {
         Window parent = ParentOf(x.Get(), w);
-        if (!application && (!parent || HasClass(x.Get(), w)))
+        if (!application && (!parent || ReadClass(x.Get(), w, nullptr)))
             application = w;
         if (w == active)
             insideActive = true;
@@ -178,13 +181,9 @@ HWND SetParent(HWND child, HWND parent)
     CXDisplay x;
     if (!x.IsOpen() || !child || !x.Exists(child))
         return 0;
-    Window root = 0, oldParent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(x.Get(), child, &root, &oldParent, &children, &count))
+    Window oldParent = 0;
+    if (!QueryParent(x.Get(), child, &oldParent))
         return 0;
-    if (children)
-        XFree(children);
     Window newParent = parent ? static_cast<Window>(parent) : x.Root();
     XReparentWindow(x.Get(), child, newParent, 0, 0);
     if (!x.SyncAndCheck())
