@@ -83,9 +83,11 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
         });
         dlg.DoModal();
         AfxOleSetReleaseAllHandler({});
+        // The automation objects point at the window: the factory stops, gives its name up and
+        // releases them while the window still exists.
+        m_pFactory.reset();
         m_pMainWnd = nullptr;
     }
-    m_pFactory.reset();
     CoUninitialize();
     return 0;
 }

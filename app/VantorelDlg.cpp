@@ -130,8 +130,11 @@ void CVantorelDlg::OnClear()
 
 void CVantorelDlg::OnHelp()
 {
-    // A missing help page is the shell's to report.
-    ShellExecute("open", m_strAppPath + "help.html");
+    // The shell shows nothing when it cannot open the page (missing, or nothing to show it
+    // with): the window says so.
+    const intptr_t result = ShellExecute("open", m_strAppPath + "help.html");
+    if (result <= 32)
+        AfxMessageBox("Unable to open the help page:\n\n" + ShellErrorText(result));
 }
 
 void CVantorelDlg::OnAbout()

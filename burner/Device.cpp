@@ -29,6 +29,7 @@ CDevice::CDevice(const CDevice& other)
     : m_ulCacheSize(other.m_ulCacheSize),
       m_lDiscType(other.m_lDiscType),
       m_dRecordedSize(other.m_dRecordedSize),
+      m_bRecordedSizeKnown(other.m_bRecordedSizeKnown),
       m_llProgressPercent(other.m_llProgressPercent.load()),
       m_lOperationState(other.m_lOperationState.load()),
       m_lTrackCounter(other.m_lTrackCounter),
@@ -199,7 +200,7 @@ bool CDevice::RefreshDiscType()
 bool CDevice::RefreshMediaSize()
 {
     if (!EnsureBurner() || !TestUnitReady()) {
-        m_dRecordedSize = 0.0;
+        ForgetRecordedSize();
         return false;
     }
     const LONG discType = StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(m_hCdvdBurnerGrabber);
@@ -207,10 +208,11 @@ bool CDevice::RefreshMediaSize()
         TRACK_INFORMATION info{};
         if (!GetTrackInfo(255, info)) {
             // An unknown size must not pass for an empty disc of an earlier refresh.
-            m_dRecordedSize = 0.0;
+            ForgetRecordedSize();
             return false;
         }
         m_dRecordedSize = static_cast<double>(info.m_ulTrackSize) * kBlockSize;
+        m_bRecordedSizeKnown = true;
         return true;
     }
 
@@ -222,7 +224,7 @@ bool CDevice::RefreshMediaSize()
                        "failed, exception %ld, status %ld, text '%s'\n",
                        static_cast<long>(m_lLastException), static_cast<long>(m_ulStatus),
                        m_szExceptionText);
-        m_dRecordedSize = 0.0;
+        ForgetRecordedSize();
         return false;
     }
     const std::size_t count = std::min<std::size_t>(toc.TrackCount(), TOC_INFORMATION::MAX_TRACKS);
@@ -232,7 +234,14 @@ bool CDevice::RefreshMediaSize()
         size += blocks * static_cast<double>(toc.TrackBlockSize(k));
     }
     m_dRecordedSize = size;
+    m_bRecordedSizeKnown = true;
     return true;
+}
+
+void CDevice::ForgetRecordedSize()
+{
+    m_dRecordedSize = 0.0;
+    m_bRecordedSizeKnown = false;
 }
 
 bool CDevice::RefreshAll()
@@ -250,7 +259,9 @@ bool CDevice::IsBlankDisc()
         return GetTrackInfo(1, info) && info.m_bIsBlank != 0;
     }
     case BlankTest::RecordedSizeIsZero:
-        return m_dRecordedSize == 0.0;
+        // A size that could not be read is no proof of an empty disc: a rewritable disc with
+        // data on it would be written over without the question.
+        return m_bRecordedSizeKnown && m_dRecordedSize == 0.0;
     case BlankTest::NeverBlank:
         break;
     }
@@ -267,7 +278,7 @@ LONG CDevice::QueryWriteSpeeds(ULONG& currentWrite, ULONG& maxWrite)
 bool CDevice::SetWriteSpeed(ULONG& speed)
 {
     if (!EnsureBurner()) {
-        m_dRecordedSize = 0.0;
+        ForgetRecordedSize();
         return false;
     }
     CallBurner(StarBurn_CdvdBurnerGrabber_SetSpeeds, CDVD_SPEED_IS_KEPT, speed);

@@ -77,6 +77,8 @@ private:
 
     bool EnsureBurner();
     void ReleaseBurner();
+    // The recorded size is 0 and not known (a failed or missing read).
+    void ForgetRecordedSize();
     void ResetCallState();
     // The drive's current and highest write speed (KB/s); the read speeds are not needed here.
     LONG QueryWriteSpeeds(ULONG& currentWrite, ULONG& maxWrite);
@@ -96,6 +98,8 @@ private:
     bool BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder);
     bool BurnCd(BurnJob& job, const char* source, CdKind kind);
     void OnWriteProgress(void* param1, void* param2);
+    // The disc image did not fit the temporary folder: says so in the burn window's log.
+    void ReportNoRoom();
 
     BYTE DeviceAddress[5];
     void* m_hCdvdBurnerGrabber = nullptr;
@@ -106,6 +110,7 @@ private:
     ULONG m_ulCacheSize = 0;
     LONG m_lDiscType = DISC_TYPE_NO_MEDIA;
     double m_dRecordedSize = 0.0;
+    bool m_bRecordedSizeKnown = false;  // set by a successful RefreshMediaSize
     std::atomic<LONGLONG> m_llProgressPercent{0};
     std::atomic<LONG> m_lOperationState{OPERATION_STATE_IDLE};
     LONG m_lTrackCounter = 0;

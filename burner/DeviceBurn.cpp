@@ -133,6 +133,7 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
                        "status %ld, text '%s'\n",
                        static_cast<long>(m_lLastException), static_cast<long>(m_ulStatus),
                        m_szExceptionText);
+        ReportNoRoom();
         PublishMessage(K1, ERROR, "Creating DVD-Video file system failed!");
         return false;
     }
@@ -211,6 +212,7 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
                        "failed, exception %ld, status %ld, text '%s'\n",
                        static_cast<long>(m_lLastException), static_cast<long>(m_ulStatus),
                        m_szExceptionText);
+        ReportNoRoom();
         PublishMessage(K1, ERROR, "Burning Error!");
         return false;
     }
@@ -309,12 +311,21 @@ bool CDevice::BurnCd(BurnJob& job, const char* source, CdKind kind)
                                "status %ld, text '%s'\n",
                        static_cast<long>(m_lLastException), static_cast<long>(m_ulStatus),
                        m_szExceptionText);
+        ReportNoRoom();
         PublishMessage(K1, ERROR, "Burning Error!");
         return false;
     }
     m_llProgressPercent = 100;
     PublishMessage(K1, INFO, "Burning Complete");
     return true;
+}
+
+void CDevice::ReportNoRoom()
+{
+    // The user can do something about this one: the log says what is needed where.
+    if (m_lLastException == EN_NO_ROOM) {
+        PublishMessage(K1, ERROR, "%s", m_szExceptionText);
+    }
 }
 
 void CDevice::OnWriteProgress(void* param1, void* param2)

@@ -83,10 +83,15 @@ BOOL CCaptureGraph::Build()
     if (FAILED(m_pVSource->QueryInterface(IID_IOravane, m_pOravane.ReleaseAndGetVoidAddressOf())) || !m_pOravane)
         return Fail("QueryInterface( IID_IOravane )  failed!");
 
-    m_pOravane->SetCaptureRect(m_rcFrame);
+    if (FAILED(m_pOravane->SetCaptureRect(m_rcFrame)))
+        return Fail("SetCaptureRect failed!");
     m_pOravane->SetDrawCursor(m_options.m_bMouseTrack ? TRUE : FALSE);
     m_pOravane->SetCaptureMode(m_hWnd, static_cast<CaptureMode>(m_options.m_nCaptureMode));
-    m_pOravane->SetMaxFrameRate(m_options.CaptureFrameRate());
+    // The ceiling is an addition of later modules: an earlier one records at its own pace.
+    ComPtr<IOravaneFrameRate> pFrameRate;
+    if (SUCCEEDED(m_pVSource->QueryInterface(IID_IOravaneFrameRate, pFrameRate.ReleaseAndGetVoidAddressOf())) &&
+        pFrameRate)
+        pFrameRate->SetMaxFrameRate(m_options.CaptureFrameRate());
 
     const bool bSound = m_options.m_bRecordSound != 0;
     const bool bAudioCompress = m_options.m_bAudioCompress != 0;

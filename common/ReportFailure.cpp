@@ -1,7 +1,8 @@
 #include "common/ReportFailure.h"
 
 #include "common/EventLog.h"
-#include "platform/ui/MessageBox.h"
+
+#include <cstdio>
 
 void ReportFailure(const char* text, bool toLog)
 {
@@ -9,6 +10,7 @@ void ReportFailure(const char* text, bool toLog)
         CEventLog log;
         log.Write(text, true);
     } else {
-        platform::MessageBox(0, text, nullptr, platform::MB_OK);
+        // The default caption of a box without an owner.
+        std::fprintf(stderr, "Error: %s\n", text ? text : "");
     }
 }

@@ -43,6 +43,7 @@ HRESULT CCaptureSource::NonDelegatingQueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv) return E_POINTER;
     if (riid == IID_IOravane) return GetInterface(static_cast<IOravane*>(this), ppv);
+    if (riid == IID_IOravaneFrameRate) return GetInterface(static_cast<IOravaneFrameRate*>(this), ppv);
     return CSource::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -54,7 +55,11 @@ CCaptureStream* CCaptureSource::Stream()
 HRESULT CCaptureSource::SetCaptureRect(RECT rc)
 {
     if (CCaptureStream* pin = Stream()) {
-        if (CScreenGrabber* grabber = pin->Grabber()) grabber->SetCaptureRect(rc);
+        CScreenGrabber* grabber = pin->Grabber();
+        // An empty, inverted, huge or wholly off-screen rectangle would size every frame and
+        // its buffer from nonsense: it is refused and the settings stay.
+        if (grabber && !grabber->IsCapturable(rc)) return E_INVALIDARG;
+        if (grabber) grabber->SetCaptureRect(rc);
         pin->SetFrameSize(rc.right - rc.left, rc.bottom - rc.top);
     }
     return S_OK;

@@ -1,11 +1,11 @@
 #pragma once
 // The capture filter: a source with one CCaptureStream pin, configured through IOravane. Every
-// IOravane method goes to the pin or its grabber.
+// IOravane method goes to the pin or its grabber; IOravaneFrameRate sets the pin's ceiling.
 #include "common/Oravane.h"
 #include "filter/CaptureStream.h"
 #include "platform/dshow/FactoryTemplate.h"
 
-class CCaptureSource : public CSource, public IOravane {
+class CCaptureSource : public CSource, public IOravane, public IOravaneFrameRate {
 public:
     // The creation function of the factory template.
     static CUnknown* CreateInstance(IUnknown* pUnk, HRESULT* phr);

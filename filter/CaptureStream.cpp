@@ -1,5 +1,6 @@
 #include "filter/CaptureStream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -58,7 +59,18 @@ void CCaptureStream::SetFrameSize(LONG width, LONG height)
 
 void CCaptureStream::SetPause(BOOL bPause)
 {
-    if (!bPause) m_dwLastTick = m_pTickClock->GetTickCount();
+    // Under the lock: a frame being captured never overwrites the resume's tick, and the
+    // streaming thread checks the flag under this lock right before it captures.
+    CAutoLock lock(&m_cSharedState);
+    const DWORD now = m_pTickClock->GetTickCount();
+    if (bPause && !m_bPaused) {
+        // The un-paused stretch ends here; before the first sample none has begun.
+        if (!m_bFirstFrame) m_dwRunMs += now - m_dwRunStart;
+    } else if (!bPause && m_bPaused) {
+        m_dwRunStart = now;
+        m_bCeilingArmed = false;  // the ceiling paces from the resume, with nothing to catch up
+    }
+    if (!bPause) m_dwLastTick = now;
     m_bPaused = bPause;
 }
 
@@ -203,7 +215,8 @@ HRESULT CCaptureStream::OnThreadCreate()
 HRESULT CCaptureStream::OnThreadDestroy()
 {
     CAutoLock lock(&m_cSharedState);
-    m_dwRunMs += m_pTickClock->GetTickCount() - m_dwRunStart;
+    // Stopped while paused: the stretch was closed by the pause.
+    if (!m_bPaused && !m_bFirstFrame) m_dwRunMs += m_pTickClock->GetTickCount() - m_dwRunStart;
     // A run without un-paused time has no rate.
     m_dActualFps = m_dwRunMs == 0 ? 0.0 : static_cast<double>(m_nFrames) * 1000.0 / static_cast<double>(m_dwRunMs);
     if (m_pGrabber) {
@@ -213,44 +226,44 @@ HRESULT CCaptureStream::OnThreadDestroy()
     return S_OK;
 }
 
-void CCaptureStream::WaitWhilePaused()
+DWORD CCaptureStream::FrameSlotWaitMs(DWORD now)
 {
-    if (!m_bPaused) return;
-    // Before the first sample no stretch has begun, so there is nothing to count.
-    if (!m_bFirstFrame) m_dwRunMs += m_pTickClock->GetTickCount() - m_dwRunStart;
-    // A pending stop also ends the wait, so a stop that comes before the pause is cleared
-    // cannot hang the graph.
-    while (m_bPaused && !CheckRequest(nullptr)) m_pTickClock->Sleep(1);
-    m_dwRunStart = m_pTickClock->GetTickCount();
-    m_bCeilingArmed = false;  // the ceiling paces from the resume, with nothing to catch up
-}
-
-void CCaptureStream::WaitForFrameSlot()
-{
-    double fps = m_dMaxFps;
-    if (fps <= 0.0 || !m_bCeilingArmed) return;
-    for (;;) {
-        DWORD elapsed = m_pTickClock->GetTickCount() - m_dwCeilingBase;
-        double due = m_nCeilingFrames * 1000.0 / fps;  // not frames * interval: that rounds up
-        if (elapsed >= due) {
-            // Behind: capture at once until the count is due again, so a short stall (an
-            // encoder's first frame) costs no frames. Far behind (a slow downstream): pace
-            // from now instead.
-            if (elapsed - due >= kCeilingCatchUpMs) m_bCeilingArmed = false;
-            return;
-        }
-        m_pTickClock->Sleep(static_cast<DWORD>(std::ceil(due - elapsed)));
+    const double fps = m_dMaxFps;
+    if (fps <= 0.0 || !m_bCeilingArmed) return 0;
+    const DWORD elapsed = now - m_dwCeilingBase;
+    const double due = m_nCeilingFrames * 1000.0 / fps;  // not frames * interval: that rounds up
+    if (elapsed >= due) {
+        // Behind: capture at once until the count is due again, so a short stall (an encoder's
+        // first frame) costs no frames. Far behind (a slow downstream): pace from now instead.
+        if (elapsed - due >= kCeilingCatchUpMs) m_bCeilingArmed = false;
+        return 0;
     }
+    return static_cast<DWORD>(std::ceil(due - elapsed));
 }
 
 HRESULT CCaptureStream::FillBuffer(IMediaSample* pSample)
 {
-    WaitWhilePaused();
-    WaitForFrameSlot();
-
-    CAutoLock lock(&m_cSharedState);
     if (!pSample) return E_POINTER;
+    for (;;) {
+        // A command (a stop above all) ends any wait: it is answered before another frame.
+        if (CheckRequest(nullptr)) return S_SOURCE_NO_SAMPLE;
+        DWORD wait = 1;  // paused: look again every millisecond
+        {
+            CAutoLock lock(&m_cSharedState);
+            const DWORD now = m_pTickClock->GetTickCount();
+            if (!m_bPaused) wait = FrameSlotWaitMs(now);
+            if (wait == 0) {
+                // The pause was checked under the same lock: it comes before or after this frame.
+                CaptureFrame(pSample);
+                return S_OK;
+            }
+        }
+        m_pTickClock->Sleep(std::min(wait, kWaitSliceMs));
+    }
+}
 
+void CCaptureStream::CaptureFrame(IMediaSample* pSample)
+{
     BYTE* pData = nullptr;
     const VIDEOINFOHEADER* pvi = VideoInfo(&m_mtNegotiated);
     if (SUCCEEDED(pSample->GetPointer(&pData)) && pData && pvi && m_pGrabber) {
@@ -260,8 +273,7 @@ HRESULT CCaptureStream::FillBuffer(IMediaSample* pSample)
             pSample->SetActualDataLength(static_cast<LONG>(pvi->bmiHeader.biSizeImage));
         }
     }
-
-    DWORD now = m_pTickClock->GetTickCount();
+    const DWORD now = m_pTickClock->GetTickCount();
     if (m_bFirstFrame) {
         m_rtNextStart = 0;
         m_dwRunStart = now;
@@ -285,5 +297,4 @@ HRESULT CCaptureStream::FillBuffer(IMediaSample* pSample)
     ++m_nFrames;
     m_rtNextStart = rtStop;
     pSample->SetSyncPoint(TRUE);
-    return S_OK;
 }

@@ -27,6 +27,8 @@ public:
     // The IOravane side (the filter forwards here).
     CScreenGrabber* Grabber() const { return m_pGrabber.get(); }
     void SetFrameSize(LONG width, LONG height);
+    // Takes effect at once: a capture in progress finishes first, no frame is captured while
+    // paused, and the paused time counts neither in the sample times nor in the frame rate.
     void SetPause(BOOL bPause);
     BOOL GetPause() const { return m_bPaused.load(); }
     double GetActualFrameRate();
@@ -36,14 +38,19 @@ public:
     static constexpr double kDefaultMaxFrameRate = 15.0;
 
 private:
-    void WaitWhilePaused();
-    void WaitForFrameSlot();
+    // How long a wait sleeps at most before it looks at the pause and at the commands again.
+    static constexpr DWORD kWaitSliceMs = 5;
+    // Milliseconds until the ceiling lets the next capture go (0: now). Under m_cSharedState.
+    DWORD FrameSlotWaitMs(DWORD now);
+    // One capture into the sample and its time stamps. Under m_cSharedState.
+    void CaptureFrame(IMediaSample* pSample);
 
     std::unique_ptr<CScreenGrabber> m_pGrabber;
     REFERENCE_TIME m_rtNextStart = 0;
     BOOL m_bFirstFrame = TRUE;
+    // Written under m_cSharedState with the timing it changes; read alone by GetPause.
     std::atomic<BOOL> m_bPaused {FALSE};
-    std::atomic<DWORD> m_dwLastTick {0};
+    DWORD m_dwLastTick = 0;
     unsigned long long m_llElapsedMs = 0;
     LONG m_iHeight = 480;
     LONG m_iWidth = 640;
@@ -54,6 +61,7 @@ private:
     REFERENCE_TIME m_rtFrameLength = kInitialFrameLength;
     int m_nBitCount = 32;
     CMediaType m_mtNegotiated;
+    // Guards the timing, the pause's effect on it, the ceiling's schedule and the grabber.
     CCritSec m_cSharedState;
 
     // The frame-rate ceiling: captures since m_dwCeilingBase, paced from there.

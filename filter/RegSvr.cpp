@@ -1,5 +1,6 @@
 // vantorel-regsvr [-u] MODULE: loads an in-process server module and calls its
 // DllRegisterServer (or, with -u, DllUnregisterServer), as an installer would.
+#include "platform/com/ObjectCreation.h"
 #include "platform/com/ServerRegistration.h"
 
 #include <cstdio>
@@ -31,7 +32,11 @@ int main(int argc, char** argv)
         break;
     }
     if (FAILED(result.hr)) {
-        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X\n", entry, module, static_cast<unsigned>(result.hr));
+        std::fprintf(stderr, "vantorel-regsvr: %s in %s failed: 0x%08X%s\n", entry, module,
+                     static_cast<unsigned>(result.hr),
+                     result.hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)
+                         ? " (the module's path is longer than the 259 characters a registration holds)"
+                         : "");
         return 1;
     }
     std::printf("%s in %s succeeded.\n", entry, module);

@@ -140,7 +140,21 @@ void CScreenGrabber::ProbeScreenDepth()
         return;
     }
     m_nScreenDepth = static_cast<int>(m_ddsd.ddpfPixelFormat.dwRGBBitCount);
+    m_rcProbedScreen = {0, 0, static_cast<LONG>(m_ddsd.dwWidth), static_cast<LONG>(m_ddsd.dwHeight)};
     ReleaseDirectDraw();
+}
+
+BOOL CScreenGrabber::IsCapturable(const RECT& rc) const
+{
+    // In 64 bits: the differences of extreme coordinates overflow a LONG.
+    const long long width = static_cast<long long>(rc.right) - rc.left;
+    const long long height = static_cast<long long>(rc.bottom) - rc.top;
+    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide)
+        return FALSE;
+    const RECT& screen = m_rcProbedScreen;
+    if (screen.right <= screen.left || screen.bottom <= screen.top)
+        return TRUE;  // no screen to check against; the capture finds out
+    return rc.left < screen.right && rc.right > screen.left && rc.top < screen.bottom && rc.bottom > screen.top;
 }
 
 bool CScreenGrabber::CreateDrawingSurface(int nBitDepth, UniqueHBITMAP* phBitmap, BYTE** ppBits)

@@ -32,6 +32,11 @@ public:
 
     // Bits per pixel of the screen (0 when the probe failed).
     int GetScreenDepth() const { return m_nScreenDepth; }
+    // Whether rc makes a frame this grabber can capture: not empty, no side longer than
+    // kMaxFrameSide, and at least partly on the screen when the probe found one.
+    BOOL IsCapturable(const RECT& rc) const;
+    // 8192 x 8192 at 32 bits is 256 MiB a frame: anything larger is a wrong rectangle.
+    static constexpr LONG kMaxFrameSide = 8192;
     // The negotiated depth, set by the pin's SetMediaType.
     void SetOutputDepth(int nBits);
     int GetOutputDepth() const;
@@ -86,6 +91,8 @@ private:
     platform::UniqueHBITMAP m_hDDBitmap;
     RECT m_rcScreen {0, 0, 0, 0};
     int m_nScreenDepth = 0;
+    // The screen as the constructor's probe found it (empty when it failed); fixed afterwards.
+    RECT m_rcProbedScreen {0, 0, 0, 0};
     int m_nOutputDepth = 0;
     BYTE* m_pGdiBits = nullptr;
     platform::HGDIOBJ m_hPrevObject = nullptr;

@@ -18,6 +18,7 @@ std::string LineName(const MIXERLINEA& line)
 
 bool FindMixerSourceLine(DWORD dwComponentType, std::string* pName)
 {
+    CMixerReadScope scope;  // the count and the open share one answer of the server
     if (mixerGetNumDevs() == 0)
         return false;
     HMIXER hMixer = nullptr;
@@ -60,6 +61,7 @@ bool FindMixerSourceLine(DWORD dwComponentType, std::string* pName)
 
 bool FindLoopBackLine(std::string* pName)
 {
+    CMixerReadScope scope;  // and the second line type the first one's
     return FindMixerSourceLine(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, pName) ||
            FindMixerSourceLine(MIXERLINE_COMPONENTTYPE_SRC_ANALOG, pName);
 }

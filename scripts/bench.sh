@@ -223,10 +223,70 @@ bench_writer() {
     done
 }
 
+# scripts/bench.sh dvd: a 60-second recording (BENCH_SECONDS) made by the capture graph (1280x720,
+# Motion JPEG, 15 frames a second, on a private Xvfb whose content changes) converted to DVD MPEG-2
+# and authored into a VIDEO_TS tree by our steps (the fg and ar links, our runner with its pauses)
+# and by the same ffmpeg and dvdauthor commands run by hand, taking turns, BENCH_ROUNDS rounds per
+# standard (default 3; the figures are medians). BENCH_DVD_INPUT names a recording to use instead.
+# Files go to BENCH_OUTPUT_DIR (default build/bench-dvd) and are deleted at the end.
+bench_dvd() {
+    local seconds=${BENCH_SECONDS:-60}
+    if [[ ! -f "$build/build.ninja" ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target bench_dvd bench_record bench_screen_animator Oravane dvd_tool_links >/dev/null
+    local tool
+    for tool in ffmpeg dvdauthor; do
+        command -v "$tool" >/dev/null || { echo "bench: $tool is not installed (Debian package $tool)" >&2; return 1; }
+    done
+
+    BENCH_DVD_OUT=${BENCH_OUTPUT_DIR:-$build/bench-dvd}
+    local out=$BENCH_DVD_OUT input=${BENCH_DVD_INPUT:-}
+    mkdir -p "$out"
+    trap 'rm -rf "$BENCH_DVD_OUT"/ours "$BENCH_DVD_OUT"/tools "$BENCH_DVD_OUT"/recording.avi "$BENCH_DVD_OUT"/registry*' EXIT
+    if [[ -z $input ]]; then
+        input=$out/recording.avi
+        (
+            export VANTOREL_REGISTRY="$out/registry"
+            source scripts/xvfb.sh
+            start_private_xvfb 1280x720x24
+            "$build/bench/bench_screen_animator" &
+            animator=$!
+            sleep 0.5
+            "$build/bench/bench_record" ours 1280x720 "Motion JPEG" 15 "$seconds" "$input" >/dev/null
+            status=$?
+            kill "$animator" 2>/dev/null
+            wait "$animator" 2>/dev/null
+            stop_private_xvfb
+            exit $status
+        ) || { echo "bench: the recording failed" >&2; return 1; }
+    fi
+    echo "# $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$input")s recording, $rounds rounds per standard, taking turns;$(uptime)" >&2
+
+    local standard r line ours tools reads o t n
+    for standard in PAL NTSC; do
+        ours=()
+        tools=()
+        reads=()
+        for ((r = 0; r < rounds; ++r)); do
+            line=$("$build/bench/bench_dvd" "$input" "$standard" "$out" "$r") || return 1
+            read -r o t n <<<"$(sed 's/[a-z_]*=//g' <<<"$line")"
+            ours+=("$o")
+            tools+=("$t")
+            reads+=("$n")
+        done
+        awk -v standard="$standard" -v mine="$(printf '%s\n' "${ours[@]}" | median)" \
+            -v theirs="$(printf '%s\n' "${tools[@]}" | median)" -v reads="$(printf '%s\n' "${reads[@]}" | median)" 'BEGIN {
+            printf "dvd %s ours_s=%.2f tools_s=%.2f ratio=%.2f\n", standard, mine, theirs, (theirs > 0 ? mine / theirs : 0)
+            printf "# %s: %d reads relayed, each followed by its pause (1 s converting, 0.2 s authoring)\n", standard, reads > "/dev/stderr" }'
+    done
+}
+
 case "${1:-}" in
     capture) bench_capture ;;
     record) bench_record ;;
     video1) bench_video1 ;;
     writer) bench_writer ;;
-    *) echo "usage: scripts/bench.sh capture|record|video1|writer" >&2; exit 2 ;;
+    dvd) bench_dvd ;;
+    *) echo "usage: scripts/bench.sh capture|record|video1|writer|dvd" >&2; exit 2 ;;
 esac

@@ -113,30 +113,46 @@ bool COleObjectFactory::Register()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    if (!m_bRegistered) {
-        if (!bus.registerObject("/", this, QDBusConnection::ExportAllSlots))
-            return false;
-        m_bRegistered = true;
+    if (!m_pWatcher) {
         m_pWatcher = new QDBusServiceWatcher(this);
         m_pWatcher->setConnection(bus);
         m_pWatcher->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
         connect(m_pWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
                 [this](const QString& client) { ReleaseClientObjects(client); });
     }
+    if (!m_bRegistered) {
+        if (!bus.registerObject("/", this, QDBusConnection::ExportAllSlots))
+            return false;
+        m_bRegistered = true;
+    }
     m_bServiceOwned = bus.registerService(QString::fromStdString(m_strProgId));
+    if (!m_bServiceOwned)
+        Revoke();
     return m_bServiceOwned;
 }
 
 void COleObjectFactory::Revoke()
 {
+    // The name and the factory go together: a client that knows this program's unique name
+    // cannot make objects through it once the name is given up.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (m_bServiceOwned)
         bus.unregisterService(QString::fromStdString(m_strProgId));
     m_bServiceOwned = false;
+    if (m_bRegistered)
+        bus.unregisterObject("/");
+    m_bRegistered = false;
 }
 
 QDBusObjectPath COleObjectFactory::CreateInstance(const QDBusMessage& message)
 {
+    if (!m_bRegistered) {
+        // A call that was on its way when the factory stopped.
+        message.setDelayedReply(true);
+        QDBusConnection::sessionBus().send(message.createErrorReply(QDBusError::AccessDenied,
+                                                                    "the class is no longer offered here"));
+        return {};
+    }
     QString path = ObjectPrefix(m_strProgId) + "/" + QString::number(m_nNextObject++);
     Live live;
     live.client = message.service();

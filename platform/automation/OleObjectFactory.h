@@ -47,6 +47,7 @@ public:
     bool UpdateRegistry(const std::string& exePath) const;
     // Offers the class on the session bus. False when there is no bus or the name is taken.
     bool Register();
+    // Gives the name up and stops the factory: no object is made after it. Live objects stay.
     void Revoke();
 
     const std::string& GetProgId() const { return m_strProgId; }

@@ -29,7 +29,11 @@ private:
 struct ImageError {
     std::string m_strText; // what failed, with the tool's last output line
     int m_nErrno = 0;
+    bool m_bNoRoom = false; // the temporary folder cannot hold the image; nothing was written
 };
+
+// Each image is measured (or, for a Video CD, estimated) before it is made: one larger than the
+// temporary folder's free space is refused with m_bNoRoom and a text that says how much is needed.
 
 // Image of the VIDEO_TS folder's parent; the folder itself must be named VIDEO_TS. A volume label
 // longer than 32 bytes is cut to 32.

@@ -306,7 +306,7 @@ public:
         std::unique_ptr<CDiscImage> image =
             MakeVideoCdImage(source, album ? album : "", superVideoCD != FALSE, error);
         if (!image) {
-            return out.Fail(EN_TOOL_FAILED, error.m_strText, error.m_nErrno);
+            return FailImage(out, error);
         }
         const WriteOptions options{lastSession != FALSE, testWrite != FALSE, padded != FALSE,
                                    syncCache != FALSE, cacheFullTimeoutSeconds};
@@ -327,7 +327,7 @@ public:
         std::unique_ptr<CDiscImage> image =
             MakeDvdVideoImage(videoTsFolder, volumeLabel ? volumeLabel : "", error);
         if (!image) {
-            return out.Fail(EN_TOOL_FAILED, error.m_strText, error.m_nErrno);
+            return FailImage(out, error);
         }
         *fileSystem = image.release();
         return out.Succeed();
@@ -356,6 +356,15 @@ public:
     }
 
 private:
+    // The image's failure; the text of a lack of room already says everything.
+    static EXCEPTION_NUMBER FailImage(CCallOutput& out, const ImageError& error)
+    {
+        if (error.m_bNoRoom) {
+            return out.Fail(EN_NO_ROOM, error.m_strText);
+        }
+        return out.Fail(EN_TOOL_FAILED, error.m_strText, error.m_nErrno);
+    }
+
     static EXCEPTION_NUMBER NoBurner(CCallOutput& out)
     {
         return out.Fail(EN_INVALID_PARAMETER, "no burner object");

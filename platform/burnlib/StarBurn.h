@@ -26,6 +26,7 @@ constexpr EXCEPTION_NUMBER EN_UNSUPPORTED = 6;
 constexpr EXCEPTION_NUMBER EN_BUFFER_TOO_SMALL = 7;
 constexpr EXCEPTION_NUMBER EN_TOOL_FAILED = 8;
 constexpr EXCEPTION_NUMBER EN_WRITE_FAILED = 9;
+constexpr EXCEPTION_NUMBER EN_NO_ROOM = 10;  // the temporary folder cannot hold the disc image
 
 // Callback events.
 constexpr LONG CN_FIND_DEVICE = 10;

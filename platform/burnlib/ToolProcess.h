@@ -1,6 +1,7 @@
 #pragma once
 // Runs an image-making tool (genisoimage, vcdimager) as a child process with its standard output
-// and standard error in one pipe, and waits for it. No shell: arguments are passed as they are.
+// and standard error in one pipe (RunCaptured), and waits for it. No shell: arguments are passed
+// as they are.
 #include <string>
 #include <vector>
 

@@ -170,15 +170,41 @@ void CoFreeUnusedLibraries()
     }
 }
 
+namespace {
+thread_local DWORD t_dwLastError = 0;
+} // namespace
+
+DWORD GetLastError()
+{
+    return t_dwLastError;
+}
+
+void SetLastError(DWORD dwErrCode)
+{
+    t_dwLastError = dwErrCode;
+}
+
 DWORD GetModuleFileNameA(HMODULE hModule, char* lpFilename, DWORD nSize)
 {
-    if (!lpFilename || nSize == 0) return 0;
+    if (!lpFilename || nSize == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
     Dl_info info {};
-    if (!hModule || dladdr(hModule, &info) == 0 || !info.dli_fname) return 0;
+    if (!hModule || dladdr(hModule, &info) == 0 || !info.dli_fname) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
     std::unique_ptr<char, decltype(&std::free)> full(realpath(info.dli_fname, nullptr), &std::free);
     const char* name = full ? full.get() : info.dli_fname;
-    std::size_t n = std::min<std::size_t>(std::strlen(name), nSize - 1);
+    const std::size_t length = std::strlen(name);
+    std::size_t n = std::min<std::size_t>(length, nSize - 1);
     std::memcpy(lpFilename, name, n);
     lpFilename[n] = '\0';
+    if (n < length) {
+        // As the platform does: the whole buffer counts, and the caller learns it was cut.
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
     return static_cast<DWORD>(n);
 }

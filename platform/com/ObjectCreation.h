@@ -33,7 +33,14 @@ void CoFreeUnusedLibraries();
 
 // A module is named by any address inside it (a function or object it defines).
 using HMODULE = const void*;
-// The module's full path, truncated to nSize - 1 characters; the length written, 0 on failure.
+// The module's full path and its length. A path that does not fit is cut to nSize - 1
+// characters and nSize is returned (last error ERROR_INSUFFICIENT_BUFFER); 0 on failure (last
+// error ERROR_MOD_NOT_FOUND).
 DWORD GetModuleFileNameA(HMODULE hModule, char* lpFilename, DWORD nSize);
 constexpr DWORD MAX_PATH = 260;
+constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr LONG ERROR_MOD_NOT_FOUND = 126;
+
+// The calling thread's last error, as the platform calls above leave it.
+DWORD GetLastError();
+void SetLastError(DWORD dwErrCode);

@@ -271,10 +271,10 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& value)
 
 int FindStringPrefix(const QComboBox* pCombo, const std::string& text)
 {
-    // An empty name was never chosen (a fresh record): it selects nothing, so the window's own
-    // default (the first entry, "Default" among the inputs) applies instead of the second entry.
+    // An empty name was never chosen (a fresh record): it takes the first entry ("Default" among
+    // the inputs, the first compressor), not the second one the search below would find first.
     if (text.empty())
-        return -1;
+        return pCombo->count() > 0 ? 0 : -1;
     const QString prefix = QString::fromStdString(text);
     const int count = pCombo->count();
     for (int step = 1; step <= count; ++step) {

@@ -60,8 +60,8 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value);
 // The selected index of a list, -1 for none; an index the list does not have selects nothing.
 void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& value);
 // The text of a list's selected entry. Setting selects the first entry that begins with the text,
-// ignoring case, searching from the second entry to the end and then the first; with no match,
-// or an empty text, nothing is selected. Reading with nothing selected leaves value as it was.
+// ignoring case, searching from the second entry to the end and then the first; with no match
+// nothing is selected. An empty text selects the first entry. Reading with nothing selected leaves value as it was.
 void DDX_CBString(CDataExchange* pDX, int nIDC, std::string& value);
 
 // "Please enter an integer between %1 and %2."

@@ -60,6 +60,8 @@ private:
     const CFactoryTemplate* m_pTemplate;
 };
 
+constexpr HRESULT kFileNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
 std::string ClassKey(REFCLSID clsid)
 {
     return "CLSID\\" + StringFromGUID(clsid);
@@ -79,7 +81,7 @@ HRESULT RegisterFilters(const FactoryTemplateTable& table, BOOL bRegister)
             const AMOVIESETUP_FILTER* setup = t.m_pAMovieSetup_Filter;
             if (!setup) continue;
             hr = mapper->UnregisterFilter(nullptr, nullptr, *t.m_ClsID);
-            if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) hr = S_OK;
+            if (hr == kFileNotFound) hr = S_OK;  // nothing to remove
             if (SUCCEEDED(hr) && bRegister) {
                 REGFILTER2 rf2 {1, setup->dwMerit, setup->nPins, setup->lpPin};
                 hr = mapper->RegisterFilter(*setup->clsID, setup->strName, nullptr, nullptr, nullptr, &rf2);
@@ -87,6 +89,8 @@ HRESULT RegisterFilters(const FactoryTemplateTable& table, BOOL bRegister)
             if (FAILED(hr)) break;
         }
     }
+    // "File not found" is no failure of either direction, as the base classes have it.
+    if (hr == kFileNotFound) hr = S_OK;
     mapper.Reset();
     CoFreeUnusedLibraries();
     CoUninitialize();
@@ -143,8 +147,11 @@ HRESULT AMovieSetupUnregisterServer(REFCLSID clsServer)
 
 HRESULT AMovieDllRegisterServer2(const FactoryTemplateTable& table, HMODULE hModule, BOOL bRegister)
 {
+    // The server entry holds at most MAX_PATH - 1 characters: a longer path would be registered
+    // cut, naming nothing.
     char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(hModule, path, MAX_PATH) == 0) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    const DWORD length = GetModuleFileNameA(hModule, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
 
     HRESULT hr = S_OK;
     if (bRegister) {

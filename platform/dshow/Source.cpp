@@ -165,6 +165,10 @@ HRESULT CSourceStream::DoBufferProcessingLoop()
                 continue;  // the request check above ends the loop at stop
             }
             hr = FillBuffer(pSample);
+            if (hr == S_SOURCE_NO_SAMPLE) {
+                pSample->Release();
+                continue;  // the request check above answers what interrupted it
+            }
             if (hr == S_OK) {
                 hr = Deliver(pSample);
                 pSample->Release();

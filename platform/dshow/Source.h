@@ -8,6 +8,10 @@
 
 class CSourceStream;
 
+// FillBuffer's answer when a command came in while it waited to fill the sample: the sample goes
+// back unsent and the loop answers the command. (Ours; the platform has no such code.)
+constexpr HRESULT S_SOURCE_NO_SAMPLE = 0x00040300;
+
 class CSource : public CBaseFilter {
 public:
     CSource(const wchar_t* pName, IUnknown* pUnk, REFCLSID clsid, HRESULT* phr = nullptr);
@@ -46,7 +50,8 @@ public:
     void SetTickClock(ITickClock* pClock) { m_pTickClock = pClock ? pClock : &SystemTickClock(); }
 
 protected:
-    // S_OK: deliver the sample; S_FALSE: end of stream; a failure aborts the stream.
+    // S_OK: deliver the sample; S_FALSE: end of stream; S_SOURCE_NO_SAMPLE: nothing this time,
+    // look at the commands; a failure aborts the stream.
     virtual HRESULT FillBuffer(IMediaSample* pSample) = 0;
     virtual HRESULT OnThreadCreate() { return S_OK; }
     virtual HRESULT OnThreadDestroy() { return S_OK; }

@@ -24,6 +24,14 @@ constexpr DWORD MIXER_GETLINEINFOF_QUERYMASK = 0x0000000F;
 // dwUser's padding.
 constexpr DWORD kMinLineStruct = 168;
 
+// The server's answer shared by the calls inside the thread's read scopes.
+struct ReadScopeState {
+    int depth = 0;
+    bool read = false;
+    std::optional<PulseServerInventory> inventory;
+};
+thread_local ReadScopeState t_readScope;
+
 // The sound server's mixer: one device while the server answers.
 class CPulseMixerSystem final : public IMixerSystem {
 public:
@@ -38,6 +46,17 @@ public:
 
 private:
     static std::optional<PulseServerInventory> Read()
+    {
+        ReadScopeState& scope = t_readScope;
+        if (scope.depth > 0 && scope.read) return scope.inventory;
+        std::optional<PulseServerInventory> inv = ReadServer();
+        if (scope.depth > 0) {
+            scope.read = true;
+            scope.inventory = inv;
+        }
+        return inv;
+    }
+    static std::optional<PulseServerInventory> ReadServer()
     {
         CPulseContext ctx;
         if (FAILED(ctx.Connect("Vantorel mixer"))) return std::nullopt;
@@ -94,6 +113,16 @@ void CopyName(char* dest, std::size_t size, const std::string& text)
 }
 
 }  // namespace
+
+CMixerReadScope::CMixerReadScope()
+{
+    ++t_readScope.depth;
+}
+
+CMixerReadScope::~CMixerReadScope()
+{
+    if (--t_readScope.depth == 0) t_readScope = ReadScopeState {};
+}
 
 void SetMixerSystem(IMixerSystem* pSystem)
 {

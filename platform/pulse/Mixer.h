@@ -28,7 +28,8 @@ constexpr MMRESULT MIXERR_INVALLINE = 1024;
 
 constexpr DWORD MIXER_GETLINEINFOF_DESTINATION = 0x00000000;
 constexpr DWORD MIXER_GETLINEINFOF_SOURCE = 0x00000001;
-constexpr DWORD MIXER_OBJECTF_HMIXER = 0x80000000 | 0x10000000;
+// MIXER_OBJECTF_HANDLE | MIXER_OBJECTF_MIXER, as the platform defines it.
+constexpr DWORD MIXER_OBJECTF_HMIXER = 0x80000000;
 
 constexpr DWORD MIXERLINE_COMPONENTTYPE_DST_WAVEIN = 7;
 constexpr DWORD MIXERLINE_COMPONENTTYPE_SRC_LINE = 0x1002;
@@ -87,6 +88,19 @@ struct MixerLineData {
 struct MixerDeviceData {
     std::string name;
     std::vector<MixerLineData> destinations;
+};
+
+// While one lives on a thread, the mixer functions of that thread read the sound server at most
+// once: the first answer (its sources, or that it did not answer within the connection's
+// deadline) serves every call until the outermost scope ends. A lookup makes several calls
+// (count, open, capabilities, lines, and again for a second line type), so it opens one around
+// them: a server that hangs costs one deadline a lookup, not one a call.
+class CMixerReadScope {
+public:
+    CMixerReadScope();
+    ~CMixerReadScope();
+    CMixerReadScope(const CMixerReadScope&) = delete;
+    CMixerReadScope& operator=(const CMixerReadScope&) = delete;
 };
 
 // Where the mixer functions read their devices: the sound server, or a test's double.

@@ -2,6 +2,7 @@
 
 #include "platform/shell/SpawnDetached.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,7 +60,51 @@ intptr_t ShellExecute(const std::string& verb, const std::string& file)
     if (opener.empty())
         return SE_ERR_NOASSOC;
 
-    return SpawnDetached({opener, file}) == SpawnResult::Started ? SE_ERR_STARTED : SE_ERR_NOASSOC;
+    int exitCode = 0;
+    switch (SpawnDetached({opener, file}, nullptr, kShellOpenWatchMs, &exitCode)) {
+    case SpawnResult::Started:
+        return SE_ERR_STARTED;
+    case SpawnResult::Exited:
+        // xdg-open's exit codes: 2 a file is missing, 5 it may not be read, 1 bad arguments,
+        // 3 nothing to open it with, 4 the program chosen failed.
+        switch (exitCode) {
+        case 0: return SE_ERR_STARTED;
+        case 2: return SE_ERR_FNF;
+        case 5: return SE_ERR_ACCESSDENIED;
+        default: return SE_ERR_NOASSOC;
+        }
+    case SpawnResult::ExecFailed:
+        return SE_ERR_NOASSOC;
+    case SpawnResult::NoResources:
+        break;
+    }
+    return SE_ERR_OOM;
+}
+
+std::string ShellErrorText(intptr_t code)
+{
+    switch (code) {
+    case 0: return "The operating system is out\nof memory or resources.";
+    case 2: return "The specified file was not found.";
+    case 3: return "The specified path was not found.";
+    case 5: return "The operating system denied\naccess to the specified file.";
+    case 8: return "There was not enough memory to complete the operation.";
+    case 11: return "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+    case 26: return "A sharing violation occurred. ";
+    case 27: return "The filename association is\nincomplete or invalid.";
+    case 28: return "The DDE transaction could not\nbe completed because the request timed out.";
+    case 29: return "The DDE transaction failed.";
+    case 30:
+        return "The DDE transaction could not\nbe completed because other DDE transactions\n"
+               "were being processed.";
+    case 31: return "There is no application associated\nwith the given filename extension.";
+    case 32: return "The specified dynamic-link library was not found.";
+    default: {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "Unknown Error (%lld) occurred.", static_cast<long long>(code));
+        return buf;
+    }
+    }
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 // A small automation client for the integration tests: creates one Vantorel.Application object
-// on the session bus (starting the program if the bus must), prints its path, then obeys lines on
-// standard input: "release" releases the object, "quit" leaves the bus without releasing.
+// on the session bus (starting the program if the bus must), or through the bus name given as its
+// argument; prints the object's path and the unique name of the program that made it, then obeys
+// lines on standard input: "release" releases the object, "quit" leaves the bus without releasing.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no session bus\n");
         return 2;
     }
-    QDBusInterface factory("Vantorel.Application", "/", "Vantorel.IClassFactory", bus);
+    QDBusInterface factory(argc > 1 ? argv[1] : "Vantorel.Application", "/", "Vantorel.IClassFactory", bus);
     factory.setTimeout(30000);
     QDBusMessage message = factory.call("CreateInstance");
     QDBusReply<QDBusObjectPath> reply = message;
@@ -33,7 +34,7 @@ int main(int argc, char** argv)
     // the next client.
     const QString server = message.service();
     const QString path = reply.value().path();
-    std::printf("%s\n", qPrintable(path));
+    std::printf("%s\n%s\n", qPrintable(path), qPrintable(server));
     std::fflush(stdout);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -201,6 +201,18 @@ TEST(MainWindow, ConversionNeedsAPresentationThenOpensTheOptionsWindow)
     EXPECT_EQ(dlg.GetPresentationList().size(), 1u) << "the list is unchanged";
 }
 
+TEST(MainWindow, HelpThatCannotBeOpenedIsReported)
+{
+    // The test program's folder has no help page.
+    MessageBoxRecorder boxes;
+    CPlainDlg dlg;
+    dlg.Start();
+    dlg.SendCommand(IDC_BTN_HELP);
+    ASSERT_EQ(boxes.m_shown.size(), 1u);
+    EXPECT_EQ(boxes.m_shown[0].text, "Unable to open the help page:\n\nThe specified file was not found.");
+    EXPECT_EQ(boxes.m_shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+}
+
 TEST(MainWindow, EnterConvertsWithoutBurningAndTheOtherButtonBurns)
 {
     CObservedDlg dlg;

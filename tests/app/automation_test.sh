@@ -41,6 +41,7 @@ start_client() {
     local path
     read -r -t 30 path <&"$CLIENT_OUT"
     [[ "$path" == /Vantorel/Application/1 ]]
+    read -r -t 5 CLIENT_SERVER_NAME <&"$CLIENT_OUT"
     MAIN=$(wait_window '^Tavrelin$')
     SERVER=$(xdotool getwindowpid "$MAIN")
     pids+=("$SERVER")
@@ -51,6 +52,13 @@ start_client() {
 start_client 1
 server=$SERVER
 main=$MAIN
+
+# The program gave its name up with its first object, and its factory with it: a client that
+# asks the program by its unique name gets no second object.
+if "$VANTOREL_AUTOMATION_CLIENT" "$CLIENT_SERVER_NAME" </dev/null >/dev/null 2>&1; then
+    echo "the program made a second object after giving its name up" >&2
+    exit 1
+fi
 
 # Closing it while the client is linked only hides it.
 press "$main" Escape

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -175,6 +180,42 @@ TEST_F(BurnToPseudoDrive, MissingVideoTsFolderNamesTheCause)
     EXPECT_NE(std::string(device.GetExceptionText()).find("no VIDEO_TS folder"), std::string::npos)
         << device.GetExceptionText();
     EXPECT_FALSE(fs::exists(m_Dir.file("disc.img")));
+    EXPECT_EQ(m_Window.m_nPosted, 1);
+}
+
+TEST_F(BurnToPseudoDrive, AnImageLargerThanTheTemporaryFolderIsRefusedBeforeAnythingIsWritten)
+{
+    const std::string videoTs = MakeVideoTs();
+    // Sparse files beside VIDEO_TS go on the disc too: they make the image larger than the
+    // temporary folder's free space without taking any of it.
+    struct statvfs info {};
+    ASSERT_EQ(statvfs(m_Dir.file("tmp").c_str(), &info), 0);
+    const std::uintmax_t available = static_cast<std::uintmax_t>(info.f_bavail) * info.f_frsize;
+    const std::uintmax_t piece = (std::uintmax_t {4} << 30) - (1 << 20);  // under the tool's 4 GiB a file
+    int n = 0;
+    for (std::uintmax_t total = 0; total < available + (std::uintmax_t {8} << 30); total += piece) {
+        const std::string file = m_Dir.file("dvd/padding" + std::to_string(n++) + ".bin");
+        std::ofstream(file).close();
+        fs::resize_file(file, piece);
+    }
+    // Should the image be made all the same, the tool is stopped after 64 MiB, not at a full disk.
+    rlimit unlimited {};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    rlimit capped {64 << 20, unlimited.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &capped);
+    CDevice& device = OnlyDevice();
+    FillJob(device, videoTs, BURN_KIND_DVD_VIDEO);
+    RunBurn(&m_Job);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+
+    EXPECT_EQ(device.GetLastException(), EN_NO_ROOM) << device.GetExceptionText();
+    const std::vector<std::string> texts = m_Messages.UserTexts();
+    const std::string said = "Not enough free space for the disc image: it needs ";
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+        return t.rfind(said, 0) == 0 && t.find(" in " + m_Dir.file("tmp") + "/, which has ") != std::string::npos;
+    })) << ::testing::PrintToString(texts);
+    EXPECT_TRUE(m_Messages.HasUser("Creating DVD-Video file system failed!", 3));
+    EXPECT_TRUE(TempFolderIsEmpty()) << "nothing was written";
     EXPECT_EQ(m_Window.m_nPosted, 1);
 }
 

@@ -200,6 +200,29 @@ TEST_F(DeviceQueries, RecordedSizeFromTheInvisibleTrackAndFromTheTableOfContents
     EXPECT_EQ(first.GetRecordedSize(), 0.0);
 }
 
+TEST_F(DeviceQueries, ADiscWhoseRecordedSizeCannotBeReadIsNotTakenForBlank)
+{
+    // Types 7 to 9 (DVD+R, DVD+RW, DVD-RW) and 4 count as blank when nothing is recorded: a size
+    // that could not be read must not pass for nothing.
+    for (LONG type : {7, 8, 9, 4}) {
+        SCOPED_TRACE("disc type " + std::to_string(type));
+        m_Library.m_Drives.clear();
+        m_Library.m_Failing.clear();
+        FakeDrive& drive = m_Library.AddDrive(0);
+        drive.m_lDiscType = type;
+        drive.m_Track255.m_ulTrackSize = 0;
+        CDevice::FindDevices();
+        CDevice& device = CDevice::Devices().at(0);
+        device.RefreshAll();
+        EXPECT_TRUE(device.IsBlankDisc()) << "read as empty";
+        m_Library.m_Failing = {"GetTrackInformation", "GetTOCInformation"};
+        device.RefreshAll();
+        EXPECT_EQ(device.GetRecordedSize(), 0.0);
+        EXPECT_FALSE(device.IsBlankDisc()) << "unread";
+        EXPECT_FALSE(CDevice(device).IsBlankDisc()) << "a copy knows as little";
+    }
+}
+
 TEST_F(DeviceQueries, EjectReportsToTheUser)
 {
     CDevice& device = FindOne(5);

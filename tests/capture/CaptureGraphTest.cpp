@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -122,7 +123,14 @@ TEST_F(CaptureGraphTest, MissingSourceClassAndRefusedFormatAreReported)
         EXPECT_FALSE(graph.BuildCaptureGraph());
     }
     CFakeCapturePin::s_hrSetFormat = S_OK;
-    const std::vector<std::string> expected {"CoCreateInstance( CLSID_Oravane ) failed!", "SetAudioProperties() failed!"};
+    CFakeOravane::s_hrSetCaptureRect = E_INVALIDARG;  // a capture frame the source cannot capture
+    {
+        CCaptureGraph graph(m_options);
+        EXPECT_FALSE(graph.BuildCaptureGraph());
+    }
+    CFakeOravane::s_hrSetCaptureRect = S_OK;
+    const std::vector<std::string> expected {"CoCreateInstance( CLSID_Oravane ) failed!", "SetAudioProperties() failed!",
+                                             "SetCaptureRect failed!"};
     EXPECT_EQ(m_messages, expected);
 }
 
@@ -161,6 +169,27 @@ TEST_F(CaptureGraphTest, SilentUncompressedGraphHoldsSourceMultiplexerAndWriterO
                                              "SetMaxFrameRate(15)"};
     EXPECT_EQ(calls, expected);
     EXPECT_TRUE(graph.Stop());
+}
+
+TEST_F(CaptureGraphTest, SourceModuleOfAnEarlierBuildRecordsWithoutTheCeiling)
+{
+    // Its IOravane ends after GetActualFrameRate: anything called past it would crash here.
+    CFakeOravane::s_bEarlierModule = true;
+    CCaptureGraph graph(m_options);
+    graph.SetCaptureFrame(0x1234, RECT {10, 20, 74, 68});
+    const bool built = graph.BuildCaptureGraph();
+    CFakeOravane::s_bEarlierModule = false;
+    ASSERT_TRUE(built) << (m_messages.empty() ? "" : m_messages[0]);
+    const std::string file = m_dir.file("earlier.avi");
+    graph.Run(file);
+    graph.Pause();
+    graph.Resume();
+    EXPECT_TRUE(graph.Stop());
+    EXPECT_GT(std::filesystem::file_size(file), 0u);
+    auto calls = CFakeOravane::Log().Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetCaptureMode(4660,1)"), 1);
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.starts_with("SetMaxFrameRate"); }), 0);
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(CaptureGraphTest, FrameRateFromADamagedFileIsBroughtIntoTheWindowsRange)

@@ -32,6 +32,7 @@ void CCallLog::Clear()
 
 double CFakeOravane::s_dActualFps = 0.0;
 int CFakeOravane::s_nCreated = 0;
+bool CFakeOravane::s_bEarlierModule = false;
 
 CCallLog& CFakeOravane::Log()
 {
@@ -109,8 +110,12 @@ HRESULT CFakeOravane::Create(IUnknown* pUnkOuter, REFIID riid, void** ppv)
 
 HRESULT CFakeOravane::NonDelegatingQueryInterface(REFIID riid, void** ppv)
 {
+    if (riid == IID_IOravane && m_bEarlier)
+        return GetInterface(&m_earlier, ppv);
     if (riid == IID_IOravane)
         return GetInterface(static_cast<IOravane*>(this), ppv);
+    if (riid == IID_IOravaneFrameRate && !m_bEarlier)
+        return GetInterface(static_cast<IOravaneFrameRate*>(this), ppv);
     return CSource::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -125,7 +130,7 @@ HRESULT CFakeOravane::SetCaptureRect(RECT rc)
     m_rc = rc;
     Log().Add("SetCaptureRect(" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
               std::to_string(rc.right) + "," + std::to_string(rc.bottom) + ")");
-    return S_OK;
+    return s_hrSetCaptureRect;
 }
 
 HRESULT CFakeOravane::GetCaptureRect(RECT* prc)

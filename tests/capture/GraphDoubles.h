@@ -47,7 +47,20 @@ private:
     int m_nFrame = 0;
 };
 
-class CFakeOravane final : public CSource, public IOravane {
+// The control interface as the first modules built it: its eight methods and nothing past them,
+// so a program that calls beyond them fails against it as it would against such a module.
+struct IOravaneAsFirstBuilt : IUnknown {
+    virtual HRESULT SetCaptureRect(RECT rc) = 0;
+    virtual HRESULT GetCaptureRect(RECT* prc) = 0;
+    virtual HRESULT SetCaptureMode(HWND hWnd, CaptureMode nMode) = 0;
+    virtual HRESULT SetDrawCursor(BOOL bDrawCursor) = 0;
+    virtual HRESULT GetDrawCursor(BOOL* pbDrawCursor) = 0;
+    virtual HRESULT SetPause(BOOL bPause) = 0;
+    virtual HRESULT GetPause(BOOL* pbPause) = 0;
+    virtual HRESULT GetActualFrameRate(double* pdFps) = 0;
+};
+
+class CFakeOravane final : public CSource, public IOravane, public IOravaneFrameRate {
 public:
     static constexpr LONG kWidth = 64, kHeight = 48;
     CFakeOravane();
@@ -70,9 +83,35 @@ public:
     static CCallLog& Log();
     static double s_dActualFps;
     static int s_nCreated;
+    // Made while set, the source answers as a module of an earlier build: IOravane as first
+    // built, and no IOravaneFrameRate.
+    static bool s_bEarlierModule;
+    static inline HRESULT s_hrSetCaptureRect = S_OK;  // what SetCaptureRect answers
     static HRESULT Create(IUnknown* pUnkOuter, REFIID riid, void** ppv);
 
 private:
+    // IOravane of an earlier module, on the same object.
+    class CEarlierControl final : public IOravaneAsFirstBuilt {
+    public:
+        explicit CEarlierControl(CFakeOravane* pOwner) : m_pOwner(pOwner) {}
+        HRESULT QueryInterface(REFIID riid, void** ppv) override { return m_pOwner->QueryInterface(riid, ppv); }
+        ULONG AddRef() override { return m_pOwner->AddRef(); }
+        ULONG Release() override { return m_pOwner->Release(); }
+        HRESULT SetCaptureRect(RECT rc) override { return m_pOwner->SetCaptureRect(rc); }
+        HRESULT GetCaptureRect(RECT* prc) override { return m_pOwner->GetCaptureRect(prc); }
+        HRESULT SetCaptureMode(HWND hWnd, CaptureMode nMode) override { return m_pOwner->SetCaptureMode(hWnd, nMode); }
+        HRESULT SetDrawCursor(BOOL b) override { return m_pOwner->SetDrawCursor(b); }
+        HRESULT GetDrawCursor(BOOL* pb) override { return m_pOwner->GetDrawCursor(pb); }
+        HRESULT SetPause(BOOL b) override { return m_pOwner->SetPause(b); }
+        HRESULT GetPause(BOOL* pb) override { return m_pOwner->GetPause(pb); }
+        HRESULT GetActualFrameRate(double* pdFps) override { return m_pOwner->GetActualFrameRate(pdFps); }
+
+    private:
+        CFakeOravane* m_pOwner;
+    };
+    const bool m_bEarlier = s_bEarlierModule;
+    CEarlierControl m_earlier {this};
+
     RECT m_rc {};
     BOOL m_bPause = FALSE;
     BOOL m_bCursor = FALSE;

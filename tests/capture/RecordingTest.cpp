@@ -1,12 +1,8 @@
 // Whole recordings on a private X server and sound server: the real capture filter module,
 // compressors, sound capture device, multiplexer and file writer, checked with ffprobe/ffmpeg.
+#include "RecordingSupport.h"
 #include "capture/CaptureGraph.h"
-#include "platform/avi/AviClasses.h"
-#include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ObjectCreation.h"
-#include "platform/dshow/DeviceEnum.h"
-#include "platform/dshow/MediaGraphClasses.h"
-#include "platform/pulse/SoundDevices.h"
 #include "platform/screen/PrivateXServer.h"
 #include "platform/screen/ScreenPainter.h"
 #include "platform/ui/MessageBox.h"
@@ -14,8 +10,6 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
@@ -101,16 +95,7 @@ protected:
         ASSERT_TRUE(m_pulse.IsRunning()) << m_pulse.Log();
         ASSERT_TRUE(m_painter.IsOpen());
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        void* module = dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module, nullptr) << dlerror();
-        auto reg = reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, "DllRegisterServer"));
-        ASSERT_NE(reg, nullptr);
-        ASSERT_EQ(reg(), S_OK);
-        dlclose(module);
-        RegisterMediaGraphClasses();
-        RegisterAviClasses();
-        RegisterCompressorCategories();
-        RegisterSoundDevices();
+        ASSERT_EQ(capturetest::RegisterRecordingClasses(ORAVANE_MODULE), "");
         m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
             m_messages.push_back(r.text);
             return platform::IDOK;
@@ -143,29 +128,12 @@ protected:
         });
     }
 
-    // The first device of the sound category: the server's own sources in a private server.
-    std::string FirstSoundDevice()
-    {
-        ComPtr<ICreateDevEnum> pDevEnum;
-        CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                         pDevEnum.ReleaseAndGetVoidAddressOf());
-        ComPtr<IEnumMoniker> pEnum;
-        if (!pDevEnum || pDevEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, pEnum.ReleaseAndGetAddressOf(), 0) != S_OK)
-            return {};
-        ComPtr<IMoniker> pMoniker;
-        if (pEnum->Next(1, pMoniker.ReleaseAndGetAddressOf(), nullptr) != S_OK)
-            return {};
-        std::string name;
-        ReadFriendlyName(pMoniker.Get(), &name);
-        return name;
-    }
-
     options::CVideoOptions Options(const RecordingCase& c)
     {
         options::CVideoOptions o;
         o.m_strOutputPath = m_dir.path().string() + "/";
         o.m_bRecordSound = c.bSound;
-        o.m_strSoundDevice = FirstSoundDevice();
+        o.m_strSoundDevice = capturetest::FirstSoundDevice();
         // The tone output's monitor runs in real time; the sine source works in two-second blocks.
         o.m_strInputSource = testsupport::PrivatePulseServer::kToneMonitorDescription;
         o.m_nChannels = 0;  // mono

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+// After the test framework: Xlib defines None and Bool as macros.
+#include "platform/screen/ProcessErrorCounter.h"
+
 #include <dlfcn.h>
 
 #include <chrono>
@@ -65,7 +68,11 @@ TEST_F(CaptureGraph, DeliversTheScreenWithAbuttingTimeStampsThroughPauseAndResum
                                    IID_IBaseFilter, source.ReleaseAndGetVoidAddressOf()), S_OK);
         ComPtr<IOravane> control;
         ASSERT_EQ(source.As(control, IID_IOravane), S_OK);
-        control->SetCaptureRect(kRect);
+        // The screen is 320 x 240: a rectangle partly on it is taken, one wholly off it is not.
+        EXPECT_EQ(control->SetCaptureRect({300, 200, 400, 300}), S_OK);
+        EXPECT_EQ(control->SetCaptureRect({320, 0, 420, 80}), E_INVALIDARG);
+        EXPECT_EQ(control->SetCaptureRect({-100, -80, 0, 0}), E_INVALIDARG);
+        ASSERT_EQ(control->SetCaptureRect(kRect), S_OK);
         control->SetDrawCursor(FALSE);
         control->SetCaptureMode(0, CaptureModeGDI);
 
@@ -146,6 +153,37 @@ TEST_F(CaptureGraph, DeliversTheScreenWithAbuttingTimeStampsThroughPauseAndResum
         EXPECT_EQ(state, State_Stopped);
     }
     CoFreeUnusedLibraries();
+}
+
+TEST_F(CaptureGraph, TheModuleLeavesTheProcessErrorHandlerAsItFoundItAndCanBeUnloaded)
+{
+    screentest::CProcessErrorCounter process;
+    {
+        CTestSink sink;
+        ComPtr<IBaseFilter> source;
+        ASSERT_EQ(CoCreateInstance(CLSID_Oravane, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   source.ReleaseAndGetVoidAddressOf()), S_OK);
+        ComPtr<IOravane> control;
+        ASSERT_EQ(source.As(control, IID_IOravane), S_OK);
+        ASSERT_EQ(control->SetCaptureRect(kRect), S_OK);
+        ComPtr<IPin> out;
+        ASSERT_EQ(source->FindPin(L"A Oravane!", out.ReleaseAndGetAddressOf()), S_OK);
+        ASSERT_EQ(out->Connect(sink.InputPin(), nullptr), S_OK);
+        ASSERT_EQ(sink.Run(0), S_OK);
+        ASSERT_EQ(source->Run(0), S_OK);
+        ASSERT_TRUE(sink.WaitFor(3));
+        EXPECT_TRUE(process.IsInstalled()) << "capturing leaves the process's handler alone";
+        EXPECT_EQ(source->Stop(), S_OK);
+        EXPECT_EQ(sink.Stop(), S_OK);
+        out->Disconnect();
+        sink.InputPin()->Disconnect();
+    }
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the module is unloaded";
+    EXPECT_TRUE(process.IsInstalled());
+    // An error now must reach the process's handler, not code that has gone with the module.
+    process.ProvokeError();
+    EXPECT_EQ(process.Errors(), 1);
 }
 
 }  // namespace

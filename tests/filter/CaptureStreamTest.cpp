@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 using dshowtest::CScriptedClock;
 
@@ -152,6 +155,22 @@ TEST_F(CaptureStream, CaptureRectangleSetsTheFrameSizeOfEveryType)
         EXPECT_EQ(h.biHeight, 600) << i;
         EXPECT_EQ(h.biSizeImage, DibStride(800, h.biBitCount) * 600u) << i;
     }
+}
+
+TEST_F(CaptureStream, RectanglesThatMakeNoFrameAreRefusedAndChangeNothing)
+{
+    m_pFilter->SetCaptureRect({100, 50, 900, 650});
+    for (RECT bad : {RECT {300, 200, 100, 400}, RECT {100, 400, 300, 200}, RECT {100, 100, 100, 300},
+                     RECT {0, 0, 8193, 100}, RECT {-2147483647, 0, 2147483647, 100}}) {
+        EXPECT_EQ(m_pFilter->SetCaptureRect(bad), E_INVALIDARG) << bad.left << "," << bad.top << "," << bad.right;
+        RECT rc {};
+        m_pFilter->GetCaptureRect(&rc);
+        EXPECT_EQ(rc.right, 900);
+        const BITMAPINFOHEADER& h = Info(Type(2))->bmiHeader;
+        EXPECT_EQ(h.biWidth, 800);
+        EXPECT_EQ(h.biHeight, 600);
+    }
+    EXPECT_EQ(m_pFilter->SetCaptureRect({0, 0, 8192, 16}), S_OK) << "the largest side there is";
 }
 
 TEST_F(CaptureStream, AcceptsOnlyBottomUpRgbOfTheFrameSize)
@@ -375,6 +394,33 @@ TEST_F(CaptureStream, CeilingPacesCapturesWithoutChangingTheTimeStamps)
     m_pPin->OnThreadDestroy();
 }
 
+TEST_F(CaptureStream, APauseDuringTheCeilingsWaitHoldsBackTheFrameItWaitsFor)
+{
+    Prepare();
+    m_pFilter->SetMaxFrameRate(15.0);
+    m_pPin->OnThreadCreate();
+    FillAt(1000);
+    FillAt(1000);  // the second frame waits for its slot at 1067
+    // The window thread pauses while the streaming thread sleeps towards the next slot, and
+    // resumes at 3000.
+    m_clock.OnSleep([this](DWORD now) {
+        BOOL paused = FALSE;
+        m_pFilter->GetPause(&paused);
+        if (now < 3000 && !paused) m_pFilter->SetPause(TRUE);
+        if (now >= 3000 && paused) m_pFilter->SetPause(FALSE);
+    });
+    Span resumed = Fill();
+    EXPECT_EQ(m_clock.GetTickCount(), 3000u) << "no frame is captured while paused";
+    EXPECT_EQ(resumed.start, 1336666) << "after the second frame, [666666, 1336666) at 1067";
+    m_clock.OnSleep(nullptr);
+    m_clock.Set(3100);
+    m_pPin->OnThreadDestroy();
+    // Un-paused: from 1000 to the pause a few milliseconds after 1067, and from 3000 to 3100.
+    double fps = Fps();
+    EXPECT_GT(fps, 3 * 1000.0 / (67 + 10 + 100));
+    EXPECT_LT(fps, 3 * 1000.0 / (67 + 100));
+}
+
 TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
 {
     IBaseFilter* filter = nullptr;
@@ -389,6 +435,15 @@ TEST_F(CaptureStream, ControlInterfaceSharesTheFiltersIdentity)
     IOravane* again = nullptr;
     control->QueryInterface(IID_IOravane, reinterpret_cast<void**>(&again));
     EXPECT_EQ(again, control);
+    // The ceiling is an interface of its own on the same object.
+    IOravaneFrameRate* ceiling = nullptr;
+    ASSERT_EQ(control->QueryInterface(IID_IOravaneFrameRate, reinterpret_cast<void**>(&ceiling)), S_OK);
+    IUnknown* c = nullptr;
+    ceiling->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&c));
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(ceiling->SetMaxFrameRate(15.0), S_OK);
+    c->Release();
+    ceiling->Release();
     EXPECT_EQ(filter->QueryInterface(IID_IOravane, nullptr), E_POINTER);
     void* none = &none;
     EXPECT_EQ(control->QueryInterface(IID_IMemAllocator, &none), E_NOINTERFACE);
@@ -446,6 +501,49 @@ TEST(CaptureStreamThread, StopWhilePausedEndsTheStreamingThread)
         filter->GetActualFrameRate(&fps);
         EXPECT_GT(fps, 0.0);
         filter->Stream()->Disconnect();
+        sink.InputPin()->Disconnect();
+    }
+    filter->NonDelegatingRelease();
+}
+
+TEST(CaptureStreamThread, StopDuringTheCeilingsWaitEndsTheThreadWithoutAnotherFrame)
+{
+    CScriptedClock clock;
+    clock.Set(1000);
+    HRESULT hr = E_FAIL;
+    CCaptureSource* filter = CCaptureSource::Create(nullptr, &hr, &clock);
+    ASSERT_EQ(hr, S_OK);
+    filter->NonDelegatingAddRef();
+    filter->SetMaxFrameRate(1.0);  // a second between frames
+    CCaptureStream* pin = filter->Stream();
+    std::thread stopper;
+    std::atomic<bool> stopStarted {false};
+    std::atomic<bool> stopPending {false};
+    // The first sleep is the wait for the second frame's slot: the window thread stops the
+    // graph meanwhile, and the streaming thread goes on once the stop is pending.
+    clock.OnSleep([&](DWORD) {
+        if (stopStarted) return;
+        stopper = std::thread([filter] { filter->Stop(); });
+        stopStarted = true;
+        for (int i = 0; i < 10000 && !stopPending; ++i) {
+            stopPending = pin->CheckRequest(nullptr);
+            if (!stopPending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    {
+        dshowtest::CTestSink sink;
+        ASSERT_EQ(pin->Connect(sink.InputPin(), nullptr), S_OK);
+        ASSERT_EQ(sink.Run(0), S_OK);
+        ASSERT_EQ(filter->Run(0), S_OK);
+        ASSERT_TRUE(sink.WaitFor(1));
+        for (int i = 0; i < 10000 && !stopStarted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(stopStarted) << "the ceiling never waited";
+        stopper.join();
+        EXPECT_TRUE(stopPending);
+        EXPECT_EQ(sink.Samples().size(), 1u) << "the stop came before the second frame's slot";
+        EXPECT_LT(clock.SleptMs(), 1000u) << "the wait ended with the stop, not at the slot";
+        EXPECT_EQ(sink.Stop(), S_OK);
+        pin->Disconnect();
         sink.InputPin()->Disconnect();
     }
     filter->NonDelegatingRelease();

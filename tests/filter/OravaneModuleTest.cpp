@@ -12,7 +12,9 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -97,6 +99,17 @@ TEST_F(OravaneModule, RegistersItselfForCreationByClassIdAndUnregistersWithoutTr
     dlclose(module);
 }
 
+TEST(OravaneModuleLinks, NothingOfAWindowToolkit)
+{
+    // What the loader would bring in with the module, directly or through its libraries.
+    const std::string out = testing::TempDir() + "oravane-ldd.txt";
+    ASSERT_EQ(std::system(("ldd " ORAVANE_MODULE " >" + out).c_str()), 0);
+    const std::string libraries = testsupport::ReadFile(out);
+    EXPECT_NE(libraries.find("libX11"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("libQt"), std::string::npos) << libraries;
+    std::remove(out.c_str());
+}
+
 TEST_F(OravaneModule, RegistrationToolCallsTheEntryPointsAndReportsFailure)
 {
     std::string tool = REGSVR_TOOL;
@@ -108,6 +121,30 @@ TEST_F(OravaneModule, RegistrationToolCallsTheEntryPointsAndReportsFailure)
     EXPECT_FALSE(KeyExists(kFilterKey));
     EXPECT_NE(std::system((tool + " " + m_dir.file("missing.so") + " 2>/dev/null").c_str()), 0);
     EXPECT_NE(std::system((tool + " 2>/dev/null").c_str()), 0) << "no module named";
+}
+
+TEST_F(OravaneModule, APathLongerThanARegistrationHoldsIsRefusedNotCut)
+{
+    // The module, copied where its full path runs past 259 characters.
+    std::filesystem::path deep = m_dir.path();
+    while (deep.string().size() < 300) deep /= "a-folder-with-a-long-name";
+    std::filesystem::create_directories(deep);
+    const std::string copy = (deep / "Oravane.so").string();
+    std::filesystem::copy_file(ORAVANE_MODULE, copy);
+
+    void* module = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto reg = reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, "DllRegisterServer"));
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_FALSE(KeyExists(kClassKey)) << "nothing registered under a cut path";
+    EXPECT_FALSE(KeyExists(kFilterKey));
+    dlclose(module);
+
+    const std::string out = m_dir.file("regsvr.txt");
+    EXPECT_NE(std::system((std::string(REGSVR_TOOL) + " " + copy + " 2>" + out).c_str()), 0);
+    EXPECT_NE(testsupport::ReadFile(out).find("longer than the 259 characters"), std::string::npos)
+        << testsupport::ReadFile(out);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ program_test
 root=$TEST_HOME/root
 DESTDIR=$root cmake --install "$VANTOREL_BUILD_DIR" --prefix /usr >/dev/null
 folder=$root/usr/lib/vantorel
-for part in vantorel Oravane.so libbrelin.so libvantorel-messages.so vantorel-regsvr help.html sound-help.html; do
+for part in vantorel Oravane.so libbrelin.so libvantorel-messages.so vantorel-regsvr help.html sound-help.html fg ar; do
     [[ -f "$folder/$part" ]] || { echo "$part is not installed" >&2; exit 1; }
 done
 [[ $(readlink -f "$root/usr/bin/vantorel") == "$folder/vantorel" ]]

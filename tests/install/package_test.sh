@@ -9,7 +9,8 @@ deb=$(VANTOREL_BUILD_DIR=$VANTOREL_BUILD_DIR "$VANTOREL_SOURCE_DIR/scripts/packa
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}')
 for path in ./usr/lib/vantorel/vantorel ./usr/lib/vantorel/Oravane.so ./usr/lib/vantorel/vantorel-regsvr \
-            ./usr/lib/vantorel/help.html ./usr/lib/vantorel/sound-help.html ./usr/share/applications/vantorel.desktop \
+            ./usr/lib/vantorel/help.html ./usr/lib/vantorel/sound-help.html "./usr/lib/vantorel/fg -> /usr/bin/ffmpeg" "./usr/lib/vantorel/ar -> /usr/bin/dvdauthor" \
+            ./usr/share/applications/vantorel.desktop \
             ./usr/share/icons/hicolor/scalable/apps/vantorel.svg ./usr/share/icons/hicolor/48x48/apps/vantorel.png \
             "./usr/bin/vantorel -> ../lib/vantorel/vantorel"; do
     grep -qxF "$path" <<<"$files" || { echo "the package lacks $path" >&2; exit 1; }

@@ -2,6 +2,8 @@
 #include "GraphDoubles.h"
 #include "options/SoundInputSelection.h"
 #include "platform/ui/ComboBox.h"
+#include "support/SilentSocket.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +121,24 @@ TEST(SoundInputSelection, LongLineNamesAreCutToWhatTheMixerStructureHolds)
     std::string name;
     ASSERT_TRUE(options::FindMixerSourceLine(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, &name));
     EXPECT_EQ(name, std::string(63, 'x'));
+}
+
+TEST(SoundInputSelection, AServerThatNeverAnswersIsAskedOnceALookup)
+{
+    testsupport::TempDir dir;
+    // Connections wait unanswered, as with a stopped server.
+    testsupport::CSilentSocket server(dir.file("native"));
+    ASSERT_TRUE(server.Ok());
+    testsupport::ScopedEnv env("PULSE_SERVER", "unix:" + dir.file("native"));
+    SetMixerSystem(nullptr);  // the sound server's mixer
+    platform::CComboBox combo;
+    Fill(combo, {"Mic", "Monitor of Speakers"});
+    CVideoOptions o;
+    EXPECT_FALSE(options::MarkDefaultInput(o, combo));
+    EXPECT_EQ(server.TakeConnections(), 1) << "the options window's lookup waits out one deadline";
+    o.m_strInputSource = "Default";
+    EXPECT_EQ(options::ResolveInputSource(o), "Default");
+    EXPECT_EQ(server.TakeConnections(), 1) << "so does the graph build's";
 }
 
 } // namespace

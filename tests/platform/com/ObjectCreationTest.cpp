@@ -115,9 +115,11 @@ TEST(ModuleFileName, NamesTheModuleHoldingAnAddressAndTruncates)
     ASSERT_GT(n, 0u);
     EXPECT_EQ(path[0], '/');
     char small[5] = {};
-    EXPECT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(&CoCreateInstance), small, 5), 4u);
+    EXPECT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(&CoCreateInstance), small, 5), 5u) << "cut: the whole buffer";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(std::string(small), std::string(path, 4));
     EXPECT_EQ(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
 TEST(TaskMemory, ZeroBytesStillGiveAFreeablePointer)

@@ -145,8 +145,8 @@ TEST_F(DataExchange, NameListsSearchFromTheSecondEntryIgnoringCase)
         int selected;
     };
     // "mpeg" matches entries 1 and 3; "micro" only the first, found after wrapping around; an empty
-    // name (a fresh record) selects nothing, so the window falls back to the first entry.
-    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}, {"", -1}};
+    // name (a fresh record) takes the first entry.
+    const Case cases[] = {{"mpeg", 1}, {"MPEG LAYER-3 L", 3}, {"micro", 0}, {"pcm", 2}, {"Opus", -1}, {"", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         dlg.m_strName = c.stored;

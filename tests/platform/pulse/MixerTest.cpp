@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr DWORD kByHandle = MIXER_OBJECTF_HMIXER;
+// The platform's MIXER_OBJECTF_HMIXER, as a caller built against the platform passes it.
+constexpr DWORD kByHandle = 0x80000000;
 
 class CFakeMixerSystem final : public IMixerSystem {
 public:

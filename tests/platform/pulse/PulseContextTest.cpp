@@ -3,40 +3,18 @@
 #include "platform/pulse/Mixer.h"
 #include "platform/pulse/PulseContext.h"
 #include "platform/pulse/SoundDeviceList.h"
+#include "support/SilentSocket.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Listens and lets connections wait in the backlog, unanswered.
-class CSilentSocket {
-public:
-    explicit CSilentSocket(const std::string& path)
-    {
-        m_fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr {};
-        addr.sun_family = AF_UNIX;
-        path.copy(addr.sun_path, sizeof(addr.sun_path) - 1);
-        m_bOk = m_fd >= 0 && bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && listen(m_fd, 8) == 0;
-    }
-    ~CSilentSocket()
-    {
-        if (m_fd >= 0) close(m_fd);
-    }
-    bool Ok() const { return m_bOk; }
-
-private:
-    int m_fd = -1;
-    bool m_bOk = false;
-};
+using testsupport::CSilentSocket;
 
 TEST(PulseContext, AServerThatNeverAnswersTimesOut)
 {

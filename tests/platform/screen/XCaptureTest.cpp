@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+// After the test framework: Xlib defines None and Bool as macros.
+#include "platform/screen/ProcessErrorCounter.h"
+#include "platform/screen/XConnection.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
@@ -167,6 +171,20 @@ TEST_F(XCapture, BitBltPartlyOffTheScreenGivesBlackThere)
     // Wholly off the screen: all black, still a success like the platform's blit.
     ASSERT_TRUE(BitBlt(s.memory.get(), 0, 0, 20, 10, s.display.get(), 400, 400, SRCCOPY));
     EXPECT_EQ(std::count(s.bits, s.bits + s.stride * 10, 0), static_cast<long>(s.stride * 10));
+}
+
+TEST_F(XCapture, ErrorsOfOurConnectionsStayOursAndTheProcessHandlerKeepsTheRest)
+{
+    screentest::CProcessErrorCounter process;
+    std::shared_ptr<CXConnection> ours = CXConnection::Open();
+    ASSERT_TRUE(ours);
+    XMapWindow(ours->GetDisplay(), screentest::CProcessErrorCounter::kNoWindow);
+    EXPECT_EQ(ours->SyncAndTakeError(), BadWindow);
+    EXPECT_EQ(process.Errors(), 0) << "our connection's error is ours alone";
+    EXPECT_TRUE(process.IsInstalled()) << "the process's handler is left in place";
+    process.ProvokeError();
+    EXPECT_EQ(process.Errors(), 1) << "another connection's error reaches the process's handler";
+    EXPECT_EQ(ours->TakeError(), Success);
 }
 
 TEST_F(XCapture, SharedMemoryIsPrivateAndMarkedForRemovalWhileAttached)

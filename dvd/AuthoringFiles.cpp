@@ -1,0 +1,104 @@
+#include "dvd/AuthoringFiles.h"
+
+#include "dvd/DvdWindow.h"
+
+#include <unistd.h>
+
+namespace {
+
+// A relative path that starts with '-' would read as an option; one that starts with "&<digit>"
+// is a descriptor to dvdauthor. "./" keeps every path a plain path.
+std::string PlainPath(const std::string& strPath)
+{
+    return !strPath.empty() && strPath[0] == '/' ? strPath : "./" + strPath;
+}
+
+const char* VideoFormat(int nTvFormat)
+{
+    return nTvFormat == TV_FORMAT_NTSC ? "NTSC" : "PAL";
+}
+
+} // namespace
+
+std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, const std::string& strInput,
+                                        const std::string& strBase, int nTvFormat)
+{
+    return {strProgramFolder + "fg",
+            "-i",
+            "file:" + strInput,
+            "-y",
+            "-target",
+            nTvFormat == TV_FORMAT_NTSC ? "ntsc-dvd" : "pal-dvd",
+            "file:" + strBase + ".mpg"};
+}
+
+std::string ControlFileText(const std::vector<std::string>& mpegList)
+{
+    std::string text = "<dvdauthor>\n"
+                       "\t<vmgm />\n"
+                       "\t\t<titleset>\n"
+                       "\t\t\t<titles>\n"
+                       "            <pgc>\n";
+    for (const std::string& strMpeg : mpegList)
+        text += "            <vob file=\"" + XmlEscape(PlainPath(strMpeg)) + "\" />\n";
+    text += "            </pgc>\n"
+            "\t\t\t</titles>\n"
+            "\t\t</titleset>\n"
+            "</dvdauthor>\n";
+    return text;
+}
+
+std::string AuthoringScriptText(const std::string& strProgramFolder, const std::string& strDvdPath,
+                                const std::string& strControlPath, int nTvFormat)
+{
+    const std::string strDvd = ShellQuote(PlainPath(strDvdPath));
+    return std::string("export VIDEO_FORMAT=") + VideoFormat(nTvFormat) + "\n" +
+           "mkdir -p " + strDvd + "\n" +
+           "find " + strDvd + " -type f -delete\n" +
+           ShellQuote(PlainPath(strProgramFolder + "ar")) + " -o " + strDvd + " -x " +
+           ShellQuote(PlainPath(strControlPath)) + "\n";
+}
+
+std::vector<std::string> AuthoringScriptCommand(const std::string& strBatchPath)
+{
+    return {"/bin/sh", PlainPath(strBatchPath)};
+}
+
+std::string ShellQuote(std::string_view text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string XmlEscape(std::string_view text)
+{
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&apos;"; break;
+        case '\t': escaped += "&#9;"; break;
+        case '\n': escaped += "&#10;"; break;
+        case '\r': escaped += "&#13;"; break;
+        default: escaped += c; break;
+        }
+    }
+    return escaped;
+}
+
+std::string MissingToolText(const std::string& strPath, const char* szPackage)
+{
+    if (::access(strPath.c_str(), X_OK) == 0)
+        return {};
+    return "Cannot run " + strPath + ": it is a link to " + szPackage + ". Install the Debian package \"" +
+           szPackage + "\" (apt install " + szPackage + ").";
+}
