@@ -1,6 +1,7 @@
 #include "platform/hook/InputWatcher.h"
 
 #include "platform/hook/VirtualKeyMap.h"
+#include "platform/screen/XErrorTrap.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -50,6 +51,8 @@ bool CInputWatcher::Connect()
     m_pDisplay = XOpenDisplay(nullptr);
     if (!m_pDisplay)
         return false;
+    // An X error on this connection must not end the program (Xlib's default handler exits).
+    platform::XErrorTrap::Register(m_pDisplay);
     int event = 0, error = 0;
     // XInput2 events are generic events: without that extension none would arrive.
     bool usable = XQueryExtension(m_pDisplay, "XInputExtension", &m_nOpcode, &event, &error)
@@ -73,8 +76,10 @@ bool CInputWatcher::Connect()
 
 void CInputWatcher::Disconnect()
 {
-    if (m_pDisplay)
+    if (m_pDisplay) {
+        platform::XErrorTrap::Unregister(m_pDisplay);
         XCloseDisplay(m_pDisplay);
+    }
     m_pDisplay = nullptr;
 }
 

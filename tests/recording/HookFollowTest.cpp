@@ -196,7 +196,8 @@ TEST_F(HookFollowTest, HookKeysStepTheShowAndTheCounterShowsTheSlideOnScreen)
         Press(step.key);
         std::string expected = std::to_string(step.slide) + "/5";
         EXPECT_TRUE(WaitFor([&] { return m_dlg->ShowPosition() == step.slide; }, 5000))
-            << "show at " << m_dlg->ShowPosition();
+            << "show at " << m_dlg->ShowPosition() << ", keyboard on " << platform::GetForegroundWindow()
+            << ", the show's window " << m_dlg->Main();
         EXPECT_TRUE(WaitFor([&] { return m_dlg->CounterText() == expected; }, 5000))
             << "counter " << m_dlg->CounterText();
     }
