@@ -245,7 +245,7 @@ TEST_F(HookFollowTest, HookClickInTheSlideAreaBringsTheRecordingWindowToTheFront
     ASSERT_TRUE(platform::SetForegroundWindow(static_cast<HWND>(other.winId())));
     ASSERT_TRUE(platform::SetForegroundWindow(m_dlg->GetSafeHwnd()));
     ASSERT_EQ(platform::GetForegroundWindow(), m_dlg->GetSafeHwnd());
-    ASSERT_TRUE(Xdotool({"mousemove", "--sync", "340", "300", "click", "1"}));
+    ASSERT_TRUE(Xdotool({"click", "1"}));  // the pointer is still there
     ASSERT_TRUE(WaitFor([&] { return m_dlg->m_clicks.size() == 3; }));
     EXPECT_FALSE(m_dlg->m_clicks[2]);
 }
