@@ -6,8 +6,8 @@
 #include <X11/Xutil.h>
 
 #include <csignal>
+#include <cstring>
 #include <deque>
-#include <string>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -18,25 +18,19 @@ using x11::CXDisplay;
 
 namespace {
 
-// The window's WM_CLASS class into *className (when given); false when it has no WM_CLASS.
-bool ReadClass(Display* display, Window w, std::string* className)
+bool ClassMatches(Display* display, Window w, const char* className)
 {
+    if (!className)
+        return true;
     XClassHint hint {nullptr, nullptr};
     if (!XGetClassHint(display, w, &hint))
         return false;
-    if (className)
-        *className = hint.res_class ? hint.res_class : "";
+    bool same = hint.res_class && std::strcmp(hint.res_class, className) == 0;
     if (hint.res_name)
         XFree(hint.res_name);
     if (hint.res_class)
         XFree(hint.res_class);
-    return true;
-}
-
-bool ClassMatches(Display* display, Window w, const char* className)
-{
-    std::string actual;
-    return !className || (ReadClass(display, w, &actual) && actual == className);
+    return same;
 }
 
 // The window's parent into *parent, the root included; false when the window is gone.
@@ -61,18 +55,22 @@ Window ParentOf(Display* display, Window w)
     return QueryParent(display, w, &parent, &root) && parent != root ? parent : 0;
 }
 
+// Whether `w` is `ancestor` or lies below it.
+bool IsWithin(Display* display, Window w, Window ancestor)
+{
+    for (; w; w = ParentOf(display, w))
+        if (w == ancestor)
+            return true;
+    return false;
+}
+
 // Whether the input focus is on a window below `w` (not on `w` itself).
 bool FocusIsInside(Display* display, Window w)
 {
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    if (focus == None || focus == PointerRoot || focus == w)
-        return false;
-    for (Window up = ParentOf(display, focus); up; up = ParentOf(display, up))
-        if (up == w)
-            return true;
-    return false;
+    return focus != None && focus != PointerRoot && focus != w && IsWithin(display, focus, w);
 }
 
 // The window manager's active window; 0 without a window manager or when none is active.
@@ -106,20 +104,10 @@ HWND GetForegroundWindow()
     Window active = ActiveWindow(x);
     if (focus == None || focus == PointerRoot || focus == x.Root())
         return static_cast<HWND>(active);
-    // From the focus up: the first application window, and whether the active window is on the way.
-    Window application = 0;
-    bool insideActive = active == 0;
-    for (Window w = focus; w;) {
-        Window parent = ParentOf(x.Get(), w);
-        if (!application && (!parent || ReadClass(x.Get(), w, nullptr)))
-            application = w;
-        if (w == active)
-            insideActive = true;
-        w = parent;
-    }
+    bool counts = !active || IsWithin(x.Get(), focus, active);
     if (!x.SyncAndCheck())  // the focus window went away while we looked
         return static_cast<HWND>(active);
-    return static_cast<HWND>(insideActive ? application : active);
+    return static_cast<HWND>(counts ? focus : active);
 }
 
 HWND FindWindowA(const char* className, const char* windowName)

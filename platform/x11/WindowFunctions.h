@@ -33,12 +33,12 @@ BOOL GetClientRect(HWND hwnd, RECT* rect);
 // already on a window inside it (another application's window embedded there), where it stays.
 BOOL SetForegroundWindow(HWND hwnd);
 
-// The window the keyboard goes to, as an application window: the input focus's nearest window
-// (itself or an ancestor) that belongs to an application (carries WM_CLASS, or is a top-level
-// window). An application's window reparented into another one's (the show inside the recording
-// window) is therefore the foreground window while it has the focus. Under a window manager the
-// focus counts only inside the active window (_NET_ACTIVE_WINDOW); outside it, or with no focus
-// window, the active window is the answer. 0 when neither exists.
+// The window the keyboard goes to: the X input focus window. That may be a window inside
+// another (the office's window in the recording window's slide area, which has the keyboard while
+// the show runs), so the show's window is the foreground window while the user steps through it.
+// Under a window manager (_NET_ACTIVE_WINDOW set) the focus counts only inside the active window;
+// otherwise, and when the focus is None or PointerRoot, the active window is the answer (0
+// without a window manager).
 HWND GetForegroundWindow();
 
 BOOL IsWindow(HWND hwnd);
