@@ -3,6 +3,8 @@
 #include "platform/ui/MessageBox.h"
 #include "platform/x11/WindowFunctions.h"
 
+namespace recording {
+
 bool InstallKeyboardHook(HWND recordWindow)
 {
     Brelin_SetNotifyWindow(recordWindow);
@@ -18,7 +20,7 @@ void RemoveKeyboardHook()
     Brelin_RemoveHooks();
 }
 
-bool OnHookKey(CSlideCounter& counter, UINT virtualKey, HWND slideShowPane, HWND pptMainWindow)
+bool ApplyHookKey(CSlideCounter& counter, UINT virtualKey, HWND slideShowPane, HWND pptMainWindow)
 {
     // No window at all has the keyboard: that is not the show either.
     HWND foreground = platform::GetForegroundWindow();
@@ -28,7 +30,7 @@ bool OnHookKey(CSlideCounter& counter, UINT virtualKey, HWND slideShowPane, HWND
     return true;
 }
 
-bool OnHookClick(const MOUSEHOOKSTRUCT& click, HWND slideArea, HWND pptMainWindow, HWND recordWindow)
+bool ApplyHookClick(const MOUSEHOOKSTRUCT& click, HWND slideArea, HWND pptMainWindow, HWND recordWindow)
 {
     RECT area {};
     if (!platform::GetWindowRect(slideArea, &area) || !PtInRect(&area, click.pt))
@@ -38,3 +40,5 @@ bool OnHookClick(const MOUSEHOOKSTRUCT& click, HWND slideArea, HWND pptMainWindo
     platform::SetForegroundWindow(recordWindow);
     return true;
 }
+
+}  // namespace recording

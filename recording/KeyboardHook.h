@@ -5,6 +5,8 @@
 #include "platform/hook/Brelin.h"
 #include "recording/SlideCounter.h"
 
+namespace recording {
+
 // Notifications go to `recordWindow`, then the hooks are installed. When the library refuses:
 // "Keyboard hook failed to install." on the window (OK, no icon, the application's name as
 // caption) and false; the window goes on without the hook.
@@ -15,9 +17,11 @@ void RemoveKeyboardHook();
 // WM_HOOK_KEY: when the foreground window is the slide-show pane or the presentation program's
 // main window, the key goes to the counter by its rules and the caller shows the counter; false
 // (nothing changed) when another window has the keyboard.
-bool OnHookKey(CSlideCounter& counter, UINT virtualKey, HWND slideShowPane, HWND pptMainWindow);
+bool ApplyHookKey(CSlideCounter& counter, UINT virtualKey, HWND slideShowPane, HWND pptMainWindow);
 
 // WM_HOOK_CLICK: a click inside the slide area's screen rectangle while the presentation
 // program's main window is the foreground window brings the recording window to the front. True
 // when it did.
-bool OnHookClick(const MOUSEHOOKSTRUCT& click, HWND slideArea, HWND pptMainWindow, HWND recordWindow);
+bool ApplyHookClick(const MOUSEHOOKSTRUCT& click, HWND slideArea, HWND pptMainWindow, HWND recordWindow);
+
+}  // namespace recording

@@ -3,6 +3,8 @@
 #include "platform/office/PowerPointApplication.h"
 #include "platform/ui/WindowMessages.h"
 
+namespace recording {
+
 CShowFollower::CShowFollower(HWND recordWindow) : m_hWnd(recordWindow)
 {
     m_keySettle.setSingleShot(true);
@@ -40,3 +42,5 @@ void CShowFollower::KeyHandled()
 {
     m_keySettle.start();
 }
+
+}  // namespace recording

@@ -14,6 +14,8 @@ namespace office {
 class Application;
 }
 
+namespace recording {
+
 // Posted to the recording window: set the counter from the show's current position (wParam: the
 // position the show reported, 0 after a key). Private, as the window's deferred steps are.
 constexpr UINT WM_SHOW_SLIDE_CHANGED = 2028;
@@ -40,3 +42,5 @@ private:
     std::weak_ptr<office::Application> m_application;
     QTimer m_keySettle;
 };
+
+}  // namespace recording

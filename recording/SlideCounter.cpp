@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace recording {
+
 bool CSlideCounter::ApplyKey(UINT virtualKey)
 {
     switch (virtualKey) {
@@ -37,3 +39,5 @@ std::string CSlideCounter::Text() const
     std::snprintf(text, sizeof text, "%d/%d", static_cast<int>(m_nPosition), static_cast<int>(m_nCount));
     return text;
 }
+
+}  // namespace recording

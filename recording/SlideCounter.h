@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace recording {
+
 class CSlideCounter {
 public:
     LONG Position() const { return m_nPosition; }
@@ -26,3 +28,5 @@ private:
     LONG m_nPosition = 1;
     LONG m_nCount = 0;
 };
+
+}  // namespace recording

@@ -24,6 +24,7 @@
 
 namespace {
 
+using namespace recording;
 using hooktest::WaitFor;
 using hooktest::Xdotool;
 
@@ -44,14 +45,14 @@ public:
         m_pCounter->setGeometry(20, 20, 200, 30);
         MapMessage(WM_HOOK_KEY, [this](WPARAM key, LPARAM) {
             ++m_nKeys;
-            if (OnHookKey(m_counter, static_cast<UINT>(key), m_hMain, m_hMain)) {
+            if (ApplyHookKey(m_counter, static_cast<UINT>(key), m_hMain, m_hMain)) {
                 ShowCounter();
                 m_follower.KeyHandled();
             }
             return 0;
         });
         MapMessage(WM_HOOK_CLICK, [this](WPARAM, LPARAM click) {
-            m_clicks.push_back(OnHookClick(*reinterpret_cast<const MOUSEHOOKSTRUCT*>(click), SlideArea(),
+            m_clicks.push_back(ApplyHookClick(*reinterpret_cast<const MOUSEHOOKSTRUCT*>(click), SlideArea(),
                                            m_hMain, GetSafeHwnd()));
             return 0;
         });
