@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/RepairCommand.h"
 #include "app/Resource.h"
 #include "platform/automation/CommandLineInfo.h"
 
@@ -11,15 +12,18 @@ CVantorelCommandLine::CVantorelCommandLine()
 {
     m_options = {
         {"help", nullptr, "Shows this help and ends.",
-         [this](const std::string&) {
+         [this](const std::vector<std::string>&) {
              std::fputs(HelpText().c_str(), stdout);
              return 0;
          }},
         {"version", nullptr, "Shows the version and ends.",
-         [](const std::string&) {
+         [](const std::vector<std::string>&) {
              std::printf("Vantorel %s\n", LoadString(IDS_VERSION).c_str());
              return 0;
          }},
+        {"repair", "FILE...", "Repairs recordings that a crash left unfinished, then ends.",
+         [](const std::vector<std::string>& files) { return RunRepairCommand(files, stdout, stderr); },
+         true},
         {"Automation", nullptr, "Started by the session bus to serve an automation client.", nullptr},
         {"Embedding", nullptr, "The same as -Automation.", nullptr},
     };
@@ -54,17 +58,20 @@ void CVantorelCommandLine::Parse(int argc, const char* const* argv)
             m_files.push_back(ec ? std::string(arg) : path.lexically_normal().string());
             continue;
         }
-        std::string argument;
-        if (option->argument) {
+        std::vector<std::string> arguments;
+        if (option->takesRest) {
+            while (i + 1 < argc)
+                arguments.push_back(argv[++i]);
+        } else if (option->argument) {
             if (i + 1 >= argc) {
                 m_faults.push_back(std::string("the option ") + arg + " needs " + option->argument);
                 continue;
             }
-            argument = argv[++i];
+            arguments.push_back(argv[++i]);
         }
         if (option->run && !m_pRun) {
             m_pRun = option;
-            m_strRunArgument = argument;
+            m_runArguments = std::move(arguments);
         }
     }
 }
@@ -73,7 +80,7 @@ std::optional<int> CVantorelCommandLine::RunImmediate() const
 {
     if (!m_pRun)
         return std::nullopt;
-    return m_pRun->run(m_strRunArgument);
+    return m_pRun->run(m_runArguments);
 }
 
 bool CVantorelCommandLine::ReportFaults(std::FILE* errors) const

@@ -14,7 +14,9 @@ struct CommandLineOption {
     const char* help;
     // Does the option's work instead of the program's window and returns the exit status; null
     // for an option that only changes how the program starts ("Embedding", "Automation").
-    std::function<int(const std::string& argument)> run;
+    std::function<int(const std::vector<std::string>& arguments)> run;
+    // The option takes every word after it as its arguments ("--repair FILE...").
+    bool takesRest = false;
 };
 
 class CVantorelCommandLine {
@@ -40,7 +42,7 @@ public:
 private:
     std::vector<CommandLineOption> m_options;
     const CommandLineOption* m_pRun = nullptr;
-    std::string m_strRunArgument;
+    std::vector<std::string> m_runArguments;
     std::vector<std::string> m_files;
     std::vector<std::string> m_faults;
 };

@@ -4,6 +4,7 @@
 #include "app/FilterRegistration.h"
 #include "app/VantorelDlg.h"
 #include "app/VantorelDlgAutoProxy.h"
+#include "dvd/BurnDlg.h"
 #include "platform/automation/CommandLineInfo.h"
 #include "platform/automation/OleApp.h"
 #include "platform/automation/OleObjectFactory.h"
@@ -72,6 +73,9 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
     }
 
     {
+        // The burn window is one object for the whole run: the recording window keeps its
+        // settings and opens it again for each burn.
+        CBurnDlg burnDlg;
         CVantorelDlg dlg;
         m_pMainWnd = &dlg;
         // "Open with" and the command line name the presentations to record.

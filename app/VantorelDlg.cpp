@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/PresentationFiles.h"
+#include "app/RecordingRepairOffer.h"
 #include "app/Resource.h"
 #include "app/VantorelDlgAutoProxy.h"
 #include "options/VideoOptionsDlg.h"
@@ -153,7 +154,12 @@ void CVantorelDlg::DoConversion(BOOL bBurnMode)
     dlgOptions.m_bBurnMode = bBurnMode;
     if (dlgOptions.DoModal() != IDOK)
         return;
-    // The recording window takes over from here, with dlgOptions and this window.
+    // The output folder is known now: what a crash left unfinished there is offered for repair.
+    OfferRecordingRepair(this, dlgOptions.m_strOutputPath);
+    recording::CRecordDlg dlgRecord(this);
+    dlgRecord.m_pVideoOptionsDlg = &dlgOptions;
+    dlgRecord.m_pMainDlg = this;
+    dlgRecord.DoModal();
 }
 
 bool CVantorelDlg::CanExit()

@@ -2,6 +2,7 @@
 // The main window: the list of presentations to record and the commands that start a
 // conversion. The program runs as long as this window's modal loop.
 #include "platform/ui/Dialog.h"
+#include "recording/RecordDlg.h"
 
 #include <string>
 #include <vector>
@@ -11,15 +12,15 @@ class CListBox;
 }
 class CVantorelDlgAutoProxy;
 
-class CVantorelDlg : public platform::CDialog {
+class CVantorelDlg : public platform::CDialog, public recording::IRecordingOwner {
 public:
     explicit CVantorelDlg(QWidget* pParent = nullptr);
     ~CVantorelDlg() override;
 
     // The presentations, in list order (sorted, duplicates kept).
-    std::vector<std::string> GetPresentationList() const;
+    std::vector<std::string> GetPresentationList() const override;
     // The program folder with a trailing '/', known once the window has started.
-    const std::string& GetProgramFolder() const { return m_strAppPath; }
+    const std::string& GetProgramFolder() const override { return m_strAppPath; }
     platform::CListBox& GetPresentationListBox() const { return *m_pList; }
 
     void OnSysCommand(UINT nID) override;

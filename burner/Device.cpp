@@ -112,7 +112,18 @@ void CDevice::ResetCallState()
 
 void CDevice::ReleaseBurner()
 {
+    std::lock_guard<std::mutex> lock(m_BurnerLock);
     StarBurn_CdvdBurnerGrabber_Release(&m_hCdvdBurnerGrabber);
+}
+
+void CDevice::RequestCancel()
+{
+    // The flag first: a burner object made after this look-up is caught by the burn's checks.
+    m_bCancelRequested = true;
+    std::lock_guard<std::mutex> lock(m_BurnerLock);
+    if (m_hCdvdBurnerGrabber != nullptr) {
+        StarBurn_CdvdBurnerGrabber_Cancel(m_hCdvdBurnerGrabber);
+    }
 }
 
 bool CDevice::CdvdBurnerGrabberCreate(PCALLBACK callback)
@@ -120,12 +131,16 @@ bool CDevice::CdvdBurnerGrabberCreate(PCALLBACK callback)
     // The library grabs a drive once: the old object goes before the new one is made.
     ReleaseBurner();
     ResetCallState();
+    void* burner = nullptr;
     m_lLastException = StarBurn_CdvdBurnerGrabber_Create(
-        &m_hCdvdBurnerGrabber, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus,
-        &m_FailureInformation, callback, this, DeviceAddress[1], DeviceAddress[2],
-        DeviceAddress[3], DeviceAddress[4], kBurnerBufferSizeInMBytes);
+        &burner, m_szExceptionText, STARBURN_TEXT_SIZE, &m_ulStatus, &m_FailureInformation,
+        callback, this, DeviceAddress[1], DeviceAddress[2], DeviceAddress[3], DeviceAddress[4],
+        kBurnerBufferSizeInMBytes);
+    {
+        std::lock_guard<std::mutex> lock(m_BurnerLock);
+        m_hCdvdBurnerGrabber = m_lLastException == EN_SUCCESS ? burner : nullptr;
+    }
     if (m_lLastException != EN_SUCCESS) {
-        m_hCdvdBurnerGrabber = nullptr;
         PublishMessage(MESSAGE_KEY_DIAGNOSTIC, MESSAGE_LEVEL_ERROR,
                        "\n\nCDevice::CdvdBurnerGrabberCreate: StarBurn_CdvdBurnerGrabber_Create() "
                        "failed, exception %ld, status %ld, text '%s'\n",

@@ -4,14 +4,16 @@
 // eject (Device.cpp) and the burns with their progress callbacks (DeviceBurn.cpp).
 //
 // Threads: a record is used by one thread at a time, except that the burn's progress callback
-// writes the progress percent and operation state while the window's timer reads them; those two
-// are atomic. The device list is rebuilt by FindDevices; callers must not hold a record across a
-// rebuild.
+// writes the progress percent and operation state while the window's timer reads them (those two
+// are atomic), and that RequestCancel may come from any thread (it shares a lock with the
+// replacing of the burner object). The device list is rebuilt by FindDevices; callers must not
+// hold a record across a rebuild.
 #include "burner/SpeedTables.h"
 #include "platform/base/WinTypes.h"
 #include "platform/burnlib/StarBurn.h"
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 struct BurnJob;
@@ -47,6 +49,12 @@ public:
     bool Eject();
     bool GetTrackInfo(BYTE trackNumber, TRACK_INFORMATION& info);
 
+    // A burn of this device in progress, or the next one, stops: the operation fails with
+    // "Burning stopped." in the log. Any thread. The request stands until ClearCancelRequest,
+    // which the burn's starter calls before it starts the worker.
+    void RequestCancel();
+    void ClearCancelRequest() { m_bCancelRequested = false; }
+
     bool BurnDVDVideo(BurnJob& job, const char* videoTsFolder);
     bool BurnVideoCD(BurnJob& job, const char* source);
     bool BurnSuperVideoCD(BurnJob& job, const char* source);
@@ -76,6 +84,8 @@ private:
     enum class CdKind { VideoCD, SuperVideoCD };
 
     bool EnsureBurner();
+    // True (with the log's text) when a cancel has been asked for.
+    bool Cancelled();
     void ReleaseBurner();
     // The recorded size is 0 and not known (a failed or missing read).
     void ForgetRecordedSize();
@@ -120,4 +130,6 @@ private:
     LONG m_lLastException = 0;
     // The DVD-Video image of the burn in progress.
     void* m_hDvdVideoFileSystem = nullptr;
+    std::atomic<bool> m_bCancelRequested{false};
+    std::mutex m_BurnerLock;  // the burner object's replacement against RequestCancel
 };

@@ -70,6 +70,11 @@ void CDevice::SetJobSpeed(BurnJob& job, const char* settingText, const char* fai
     if (job.m_szSpeedLabel == nullptr) {
         job.m_szSpeedLabel = "";
     }
+    if (job.m_ulSpeed == 0) {
+        // The drive listed no speed for the disc: it writes at the speed it has.
+        PublishMessage(K1, INFO, "No write speed chosen: the drive keeps its own speed.");
+        return;
+    }
     PublishMessage(K0, INFO, settingText, job.m_szSpeedLabel, static_cast<long>(job.m_ulSpeed));
     PublishMessage(K1, INFO, "Setting speed %s (%ld KBps)... ", job.m_szSpeedLabel,
                    static_cast<long>(job.m_ulSpeed));
@@ -107,6 +112,15 @@ void CDevice::Calibrate(const BurnJob& job, const char* op, const char* simulati
     }
 }
 
+bool CDevice::Cancelled()
+{
+    if (!m_bCancelRequested) {
+        return false;
+    }
+    PublishMessage(K1, ERROR, "Burning stopped.");
+    return true;
+}
+
 bool CDevice::BurnDVDVideo(BurnJob& job, const char* videoTsFolder)
 {
     const bool written = BurnDVDVideoSteps(job, videoTsFolder);
@@ -119,6 +133,9 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
 {
     static const char* const op = "CDevice::BurnDVDVideo";
     PublishMessage(K1, INFO, "Started");
+    if (Cancelled()) {
+        return false;
+    }
 
     StarBurn_DVDVideo_Destroy(&m_hDvdVideoFileSystem);
     ResetCallState();
@@ -140,6 +157,10 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
 
     if (!CdvdBurnerGrabberCreate(&CDevice::DVDVideoBurnCallback)) {
         PublishMessage(K1, ERROR, "Started Error!");
+        return false;
+    }
+    // Making the image takes a while; a stop asked for meanwhile ends the burn here.
+    if (Cancelled()) {
         return false;
     }
 
@@ -206,6 +227,9 @@ bool CDevice::BurnDVDVideoSteps(BurnJob& job, const char* videoTsFolder)
     CallBurner(StarBurn_CdvdBurnerGrabber_TrackAtOnceFromTree, root, kLastSession, kTestWrite, kPadded, kSyncCache,
                kCacheFullTimeoutSeconds);
     m_lOperationState = OPERATION_STATE_IDLE;
+    if (m_lLastException != EN_SUCCESS && Cancelled()) {
+        return false;
+    }
     if (m_lLastException != EN_SUCCESS) {
         PublishMessage(K0, ERROR,
                        "\n\nCDevice::BurnDVDVideo(): StarBurn_CdvdBurnerGrabber_TrackAtOnceFromTree() "

@@ -4,6 +4,7 @@
 // writer. Built anew for every recording start, run, paused, resumed, stopped and released. The
 // recording window owns it and supplies its capture frame and window handle; the options record
 // shapes the graph.
+#include "capture/AviFrameRate.h"
 #include "common/Oravane.h"
 #include "options/VideoOptions.h"
 #include "platform/com/ComPtr.h"
@@ -78,6 +79,3 @@ private:
     ComPtr<IConfigAviMux> m_pConfigAviMux;
     BOOL m_bGraphBuilt = FALSE;
 };
-
-// Writes the rate, truncated to an integer, over the video stream's dwRate at byte 132.
-BOOL UpdateAviFrameRate(const std::string& strFileName, double dFps);

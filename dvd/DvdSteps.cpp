@@ -147,18 +147,20 @@ UINT CDvdSteps::RunAuthoring(std::stop_token stop, const std::string& strBatch, 
         stop);
     if (ReportStartFailure(run, {}, nullptr))
         return 0;
-    if (stop.stop_requested())
-        return 1;
     if (run.m_nExitCode != 0) {
-        // What a failed authoring left is not a DVD: without a VIDEO_TS folder the burn step
-        // says that it has nothing to burn instead of burning half a tree.
+        // What a failed or stopped authoring left is not a DVD: without a VIDEO_TS folder the
+        // burn step says that it has nothing to burn instead of burning half a tree.
         std::error_code ec;
         std::filesystem::remove_all(strDvdPath + "/VIDEO_TS", ec);
+        if (stop.stop_requested())
+            return 1;
         const std::string strMissing = MissingToolText(strArPath, "dvdauthor");
         if (!strMissing.empty())
             Log(stop, strMissing);
         Log(stop, "Authoring the DVD failed (" + ExitText(run.m_nExitCode) + ").");
     }
+    if (stop.stop_requested())
+        return 1;
     m_window.SetStatus("Now burn to DVD...");
     m_window.PostMessage(WM_BURN_STAGE, 2, 0);
     return 1;

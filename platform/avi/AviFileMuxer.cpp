@@ -9,6 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -16,11 +17,8 @@ constexpr std::size_t kHeaderCapture = 64 * 1024;
 constexpr int kIoBufferSize = 64 * 1024;
 constexpr uint32_t kBitmapInfoHeaderSize = 40;
 
-uint32_t Le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
+// How often the header is brought up to date while the file grows.
+constexpr std::chrono::seconds kHeaderUpdateInterval {1};
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
 using AvioWriteBuffer = const uint8_t*;
@@ -75,6 +73,11 @@ int CAviFileMuxer::OnWrite(void* opaque, const uint8_t* buf, int size)
         self->m_hrError = hr;
         return AVERROR(EIO);
     }
+    // The muxer's own bytes come from its buffer (frames are written from theirs): a new RIFF
+    // past 1 GiB starts one such write, its 'movi' list and the first chunk's header with it.
+    if (buf == self->m_pb->buffer && size >= 24 && AviIsId(buf, "RIFF") && AviIsId(buf + 8, "AVIX") &&
+        AviIsId(buf + 12, "LIST") && AviIsId(buf + 20, "movi"))
+        self->m_riffSeen = self->m_pos;
     self->m_pos += size;
     self->m_given += size;
     return size;
@@ -133,7 +136,10 @@ HRESULT CAviFileMuxer::Open(IFileWriterOutput* pOutput, const std::vector<AviStr
     avio_flush(m_pb);
     if (FAILED(m_hrError)) return m_hrError;
     m_layout = ParseAviHeader(m_header.data(), m_header.size());
-    m_pending.push_back(Pending {avio_tell(m_pb), m_given, -1, 0, -1});
+    m_chunksEnd = avio_tell(m_pb);
+    if (m_layout) m_riffMovi = m_layout->movi;
+    m_nextUpdate = std::chrono::steady_clock::now() + kHeaderUpdateInterval;
+    m_pending.push_back(Pending {m_chunksEnd, m_given, -1, 0, -1});
     ConfirmWritten();
     return m_layout && m_layout->strh.size() == m_streams.size() ? S_OK : E_FAIL;
 }
@@ -170,18 +176,91 @@ HRESULT CAviFileMuxer::Write(int stream, const BYTE* pData, LONG cb, bool bKey, 
     int err = av_write_frame(m_ctx, pkt);
     av_packet_free(&pkt);
     if (err >= 0) avio_flush(m_pb);
+    if (m_riffSeen >= 0) OnRiffStarted(std::exchange(m_riffSeen, -1));
     if (FAILED(m_hrError)) return m_hrError;
     if (err < 0 || m_pb->error < 0) {
         m_hrError = err < 0 ? HResultFromAvError(err) : E_FAIL;
         return m_hrError;
     }
-    m_pending.push_back(Pending {avio_tell(m_pb), m_given, stream, cb, s.lastStop});
+    m_chunksEnd = avio_tell(m_pb);
+    m_pending.push_back(Pending {m_chunksEnd, m_given, stream, cb, s.lastStop});
     s.lastDts = dts;
     ++s.packets;
     s.bytes += cb;
     if (pStop && s.format.type == AVMEDIA_TYPE_AUDIO) s.lastStop = std::max(s.lastStop, *pStop);
     ConfirmWritten();
-    return S_OK;
+    if (std::chrono::steady_clock::now() >= m_nextUpdate) UpdateHeader();
+    return m_hrError;
+}
+
+uint32_t CAviFileMuxer::StreamLength(std::size_t i) const
+{
+    const Stream& s = m_streams[i];
+    uint32_t sampleSize = AviLe32(m_header.data() + m_layout->strh[i] + AviHeaderLayout::kStrhSampleSize);
+    return static_cast<uint32_t>(sampleSize ? s.bytes / sampleSize : s.packets);
+}
+
+CAviFileMuxer::Fields CAviFileMuxer::CurrentFields(int64_t end) const
+{
+    Fields fields;
+    if (!m_layout || end < m_riffMovi + 12) return fields;
+    fields.emplace_back(m_riffStart + 4, static_cast<uint32_t>(end - m_riffStart - 8));
+    fields.emplace_back(m_riffMovi + 4, static_cast<uint32_t>(end - m_riffMovi - 8));
+    int64_t frames = 0;
+    for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        fields.emplace_back(m_layout->strh[i] + AviHeaderLayout::kStrhLength, StreamLength(i));
+        if (m_streams[i].format.type == AVMEDIA_TYPE_VIDEO) frames = std::max(frames, m_streams[i].packets);
+    }
+    // The main header counts the first RIFF's frames; the OpenDML header all of them.
+    if (m_riffCount == 1)
+        fields.emplace_back(m_layout->avih + AviHeaderLayout::kAvihTotalFrames, static_cast<uint32_t>(frames));
+    else if (m_layout->odml >= 0)
+        fields.emplace_back(m_layout->odml + AviHeaderLayout::kOdmlTotalFrames, static_cast<uint32_t>(frames));
+    return fields;
+}
+
+void CAviFileMuxer::UpdateHeader()
+{
+    if (!m_layout || m_bFinished || FAILED(m_hrError)) return;
+    m_nextUpdate = std::chrono::steady_clock::now() + kHeaderUpdateInterval;
+    Fields fields = CurrentFields(m_chunksEnd);
+    if (m_riffCount == 1 && !m_bIndexFlagCleared) {
+        // No index follows 'movi' until the muxer writes one: readers scan the chunks instead.
+        uint32_t flags = AviLe32(m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags);
+        fields.emplace_back(m_layout->avih + AviHeaderLayout::kAvihFlags,
+                            flags & ~(AviHeaderLayout::AVIF_HASINDEX | AviHeaderLayout::AVIF_MUSTUSEINDEX));
+        m_bIndexFlagCleared = true;
+    }
+    for (const auto& [offset, value] : fields) {
+        uint8_t bytes[4];
+        AviPutLe32(bytes, value);
+        HRESULT hr = m_output->WriteAt(offset, bytes, 4);
+        if (FAILED(hr)) {
+            m_hrError = hr;  // a failure of the writing behind, returned once: it is this file's
+            return;
+        }
+    }
+}
+
+void CAviFileMuxer::OnRiffStarted(int64_t at)
+{
+    if (!m_layout) return;
+    // The first RIFF is whole now, its index written: its header may claim it again.
+    if (m_bIndexFlagCleared && SUCCEEDED(m_hrError)) {
+        uint8_t flags[4];
+        std::memcpy(flags, m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags, 4);
+        HRESULT hr = m_output->WriteAt(m_layout->avih + AviHeaderLayout::kAvihFlags, flags, 4);
+        if (FAILED(hr)) m_hrError = hr;
+        m_bIndexFlagCleared = false;
+    }
+    if (m_layout->odml >= 0 && SUCCEEDED(m_hrError)) {
+        HRESULT hr = m_output->WriteAt(m_layout->odml, reinterpret_cast<const BYTE*>("LIST"), 4);
+        if (FAILED(hr)) m_hrError = hr;
+    }
+    m_riffStart = at;
+    m_riffMovi = at + 12;
+    ++m_riffCount;
+    m_nextUpdate = {};  // its sizes are placeholders until the next update
 }
 
 void CAviFileMuxer::ConfirmWritten()
@@ -265,25 +344,20 @@ HRESULT CAviFileMuxer::PatchHeader(int masterStream)
 
 HRESULT CAviFileMuxer::FinishAfterFailure()
 {
-    if (!m_layout || m_goodEnd <= m_layout->movi || m_goodEnd > kFirstRiffLimit)
-        return m_output->Truncate(m_goodEnd);  // past the first RIFF: only the cut
+    // A cut before the 'movi' list of the RIFF being written (the muxer was closing the one
+    // before) is only made; the program's repair finishes such a file.
+    if (!m_layout || m_goodEnd <= m_riffMovi) return m_output->Truncate(m_goodEnd);
     HRESULT hr = m_output->Truncate(m_goodEnd);
     auto keep = [&](HRESULT h) { if (SUCCEEDED(hr) && FAILED(h)) hr = h; };
-    // No index follows the chunks: readers scan 'movi'.
-    uint32_t flags = Le32(m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags);
-    flags &= ~(AviHeaderLayout::AVIF_HASINDEX | AviHeaderLayout::AVIF_MUSTUSEINDEX);
-    keep(Patch32(4, static_cast<uint32_t>(m_goodEnd - 8)));
-    keep(Patch32(m_layout->movi + 4, static_cast<uint32_t>(m_goodEnd - m_layout->movi - 8)));
-    keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihFlags, flags));
-    int64_t frames = 0;
-    for (std::size_t i = 0; i < m_streams.size(); ++i) {
-        const Stream& s = m_streams[i];
-        uint32_t sampleSize = Le32(m_header.data() + m_layout->strh[i] + AviHeaderLayout::kStrhSampleSize);
-        int64_t length = sampleSize ? s.bytes / sampleSize : s.packets;
-        keep(Patch32(m_layout->strh[i] + AviHeaderLayout::kStrhLength, static_cast<uint32_t>(length)));
-        if (s.format.type == AVMEDIA_TYPE_VIDEO) frames = std::max(frames, s.packets);
+    // No index follows the chunks: readers scan 'movi'. Past the first RIFF, that one has its
+    // index, but the last one is in none.
+    if (m_riffCount == 1) {
+        uint32_t flags = AviLe32(m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags);
+        flags &= ~(AviHeaderLayout::AVIF_HASINDEX | AviHeaderLayout::AVIF_MUSTUSEINDEX);
+        keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihFlags, flags));
     }
-    keep(Patch32(m_layout->avih + AviHeaderLayout::kAvihTotalFrames, static_cast<uint32_t>(frames)));
+    for (const auto& [offset, value] : CurrentFields(m_goodEnd))
+        keep(Patch32(offset, value));
     return hr;
 }
 
@@ -300,6 +374,11 @@ HRESULT CAviFileMuxer::Finish(int masterStream)
         else if (err < 0 || m_pb->error < 0) hr = m_hrError = err < 0 ? HResultFromAvError(err) : E_FAIL;
         if (SUCCEEDED(hr)) {
             hr = PatchHeader(masterStream);
+            if (m_bIndexFlagCleared) {  // the index is written now
+                HRESULT hrFlags = Patch32(m_layout->avih + AviHeaderLayout::kAvihFlags,
+                                          AviLe32(m_header.data() + m_layout->avih + AviHeaderLayout::kAvihFlags));
+                if (SUCCEEDED(hr)) hr = hrFlags;
+            }
         } else {
             SettleAfterFailure();
             FinishAfterFailure();

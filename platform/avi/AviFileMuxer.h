@@ -7,11 +7,18 @@
 // whole chunk that reached the file and makes its header describe exactly that. The writer
 // writes behind: a failure comes back some chunks later, so the chunks not yet known to be in
 // the file are kept until the writer's count of bytes written passes them.
+//
+// While the file grows its header is kept current: about once a second (and when the graph
+// pauses) the sizes of the RIFF being written and its 'movi' list and the frame and stream
+// lengths are put over the header's placeholders, queued behind the chunks they count, so a
+// recording that is cut off by a crash or a power cut still reads up to that point. Until the
+// muxer writes an index the header does not claim one.
 #include "platform/avi/AviHeaderLayout.h"
 #include "platform/avi/AviStreamFormat.h"
 #include "platform/avi/FileWriter.h"
 #include "platform/com/ComPtr.h"
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -37,8 +44,10 @@ public:
     // the video rate, or -1.
     HRESULT Finish(int masterStream);
 
+    // Puts the header's counts over the file now, unless a write has failed.
+    void UpdateHeader();
+
     HRESULT Error() const { return m_hrError; }
-    static constexpr int64_t kFirstRiffLimit = 1024LL * 1024 * 1024;  // where the muxer starts OpenDML
 
     // libavformat's I/O callbacks (opaque = this).
     static int OnWrite(void* opaque, const uint8_t* buf, int size);
@@ -60,6 +69,11 @@ private:
         LONG cb;
         REFERENCE_TIME lastStop;  // the stream's before this chunk
     };
+    using Fields = std::vector<std::pair<int64_t, uint32_t>>;  // (offset, value)
+    // The sizes and counts that make the header describe the file up to end.
+    Fields CurrentFields(int64_t end) const;
+    uint32_t StreamLength(std::size_t i) const;
+    void OnRiffStarted(int64_t at);
     void ConfirmWritten();
     void SettleAfterFailure();
     HRESULT Patch32(int64_t offset, uint32_t value);
@@ -79,4 +93,13 @@ private:
     std::deque<Pending> m_pending;  // in file order, after m_goodEnd
     HRESULT m_hrError = S_OK;       // the first write failure
     bool m_bFinished = false;
+
+    // The RIFF being written: the first, then each 'AVIX' the muxer goes on in past 1 GiB.
+    int64_t m_riffStart = 0;
+    int64_t m_riffMovi = -1;        // its 'movi' list header
+    int m_riffCount = 1;
+    int64_t m_riffSeen = -1;        // where a write began a new RIFF, not yet taken in
+    int64_t m_chunksEnd = 0;        // end of the last chunk given to the writer
+    bool m_bIndexFlagCleared = false;
+    std::chrono::steady_clock::time_point m_nextUpdate {};
 };

@@ -183,6 +183,11 @@ HRESULT CAviMux::Pause()
         }
         return hr;
     }
+    if (m_State == State_Running) {
+        // A pause may last: the file says what it holds so far.
+        std::lock_guard writeLock(m_writeMutex);
+        if (m_file) m_file->UpdateHeader();
+    }
     return CBaseFilter::Pause();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/avi/FileWriter.h"
 
 #include "platform/avi/AviClasses.h"
+#include "platform/avi/AviRepair.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/com/WideText.h"
 #include "platform/dshow/FactoryTemplate.h"
@@ -10,8 +11,23 @@
 #include <cstdio>
 #include <cwchar>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <new>
 #include <unistd.h>
+
+namespace {
+
+// Empties the file a recording goes into, as O_TRUNC would, once its lock is held: 0 or the errno.
+// Only a file that holds data: on ext4 a truncation marks even an empty file for a flush of all
+// its data at close, which a new recording would pay for at its stop.
+int EmptyFile(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return errno;
+    return S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0 ? errno : 0;
+}
+
+} // namespace
 
 CFileWriterInputPin::CFileWriterInputPin(CFileWriter* pFilter, CCritSec* pLock, HRESULT* phr)
     : CBaseInputPin(L"CFileWriterInputPin", pFilter, pLock, phr, L"in"), m_pWriter(pFilter)
@@ -84,9 +100,18 @@ HRESULT CFileWriter::Pause()
                 hr = E_UNEXPECTED;
             } else {
                 std::string path = Utf8FromWide(m_strFileName.c_str());
-                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-                if (fd < 0) hr = HResultFromErrno(errno);
-                else m_file = std::make_unique<CWriteBehindFile>(fd);
+                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                if (fd < 0) {
+                    hr = HResultFromErrno(errno);
+                } else if (!LockRecordingFile(fd)) {
+                    ::close(fd);  // another recording writes this file
+                    hr = HRESULT_FROM_WIN32(32);  // ERROR_SHARING_VIOLATION
+                } else if (int err = EmptyFile(fd)) {
+                    hr = HResultFromErrno(err);
+                    ::close(fd);
+                } else {
+                    m_file = std::make_unique<CWriteBehindFile>(fd);
+                }
             }
             m_hrOpen = hr;
         }
@@ -169,6 +194,14 @@ HRESULT CFileWriter::Write(const BYTE* pData, LONG cb)
     std::lock_guard fileLock(m_fileMutex);
     if (!m_file) return VFW_E_WRONG_STATE;
     return m_file->Write(pData, static_cast<std::size_t>(cb));
+}
+
+HRESULT CFileWriter::WriteAt(LONGLONG offset, const BYTE* pData, LONG cb)
+{
+    if (cb < 0 || (!pData && cb > 0)) return E_INVALIDARG;
+    std::lock_guard fileLock(m_fileMutex);
+    if (!m_file) return VFW_E_WRONG_STATE;
+    return m_file->WriteAt(offset, pData, static_cast<std::size_t>(cb));
 }
 
 HRESULT CFileWriter::Seek(LONGLONG offset, int whence, LONGLONG* pPos)

@@ -5,7 +5,8 @@
 // upstream writes through IFileWriterOutput (seeking back to finish its header); samples that
 // arrive on the pin are written at the byte position of their start time, or appended. The bytes
 // are written behind the caller by the file's own thread (CWriteBehindFile): a write failure
-// comes back from a later call, and GetBytesWritten tells how far the data really reached.
+// comes back from a later call, and GetBytesWritten tells how far the data really reached. The
+// open file holds the recording's lock (LockRecordingFile), so no repair touches it meanwhile.
 #include "platform/avi/WriteBehindFile.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/CaptureInterfaces.h"
@@ -24,6 +25,9 @@ struct IFileWriterOutput : IUnknown {
     // Queues the bytes at the position. A failure to write earlier bytes is returned by the next
     // call (Write, Seek, Truncate or EndOutput), once; the position is then where writing stopped.
     virtual HRESULT Write(const BYTE* pData, LONG cb) = 0;
+    // Puts bytes over ones already written (a header's counters) after everything given before,
+    // without moving the position and without waiting for the queue.
+    virtual HRESULT WriteAt(LONGLONG offset, const BYTE* pData, LONG cb) = 0;
     // whence: SEEK_SET / SEEK_CUR / SEEK_END; *pPos gets the new position.
     virtual HRESULT Seek(LONGLONG offset, int whence, LONGLONG* pPos) = 0;
     virtual HRESULT Truncate(LONGLONG size) = 0;
@@ -66,6 +70,7 @@ public:
     // IFileWriterOutput
     HRESULT BeginOutput() override;
     HRESULT Write(const BYTE* pData, LONG cb) override;
+    HRESULT WriteAt(LONGLONG offset, const BYTE* pData, LONG cb) override;
     HRESULT Seek(LONGLONG offset, int whence, LONGLONG* pPos) override;
     HRESULT Truncate(LONGLONG size) override;
     HRESULT EndOutput() override;

@@ -66,11 +66,15 @@ void CWriteBehindFile::Run()
         // caller has taken the failure.
         const bool drop = FAILED(m_hrFailed);
         lock.unlock();
-        HRESULT hr = drop ? S_OK : WritePieces(block.data.get(), block.size);
+        HRESULT hr = drop                ? S_OK
+                     : block.at >= 0     ? WritePlaced(block.at, block.data.get(), block.size)
+                                         : WritePieces(block.data.get(), block.size);
         lock.lock();
         if (FAILED(hr) && SUCCEEDED(m_hrFailed)) m_hrFailed = hr;
-        block.size = 0;
-        m_free.push_back(std::move(block));
+        if (block.at < 0) {  // placed bytes have a small buffer of their own, not a pooled block
+            block.size = 0;
+            m_free.push_back(std::move(block));
+        }
         m_busy = false;
         m_done.notify_all();
     }
@@ -93,6 +97,42 @@ HRESULT CWriteBehindFile::WritePieces(const BYTE* p, std::size_t cb)
         cb -= static_cast<std::size_t>(n);
     }
     return S_OK;
+}
+
+namespace {
+
+template <class Transfer>
+int AllAt(Transfer transfer, char* p, std::size_t cb, int64_t offset, int noProgress)
+{
+    while (cb > 0) {
+        ssize_t n = transfer(p, cb, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? noProgress : errno;
+        p += n;
+        offset += n;
+        cb -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+} // namespace
+
+int WriteAllAt(int fd, const void* pData, std::size_t cb, int64_t offset)
+{
+    return AllAt([fd](char* p, std::size_t n, off_t at) { return ::pwrite(fd, p, n, at); },
+                 static_cast<char*>(const_cast<void*>(pData)), cb, offset, ENOSPC);
+}
+
+int ReadAllAt(int fd, void* pData, std::size_t cb, int64_t offset)
+{
+    return AllAt([fd](char* p, std::size_t n, off_t at) { return ::pread(fd, p, n, at); }, static_cast<char*>(pData),
+                 cb, offset, EIO);
+}
+
+HRESULT CWriteBehindFile::WritePlaced(int64_t at, const BYTE* p, std::size_t cb)
+{
+    int err = WriteAllAt(m_fd, p, cb, at);
+    return err ? HResultFromErrno(err) : S_OK;
 }
 
 HRESULT CWriteBehindFile::WriteDirect(const BYTE* p, std::size_t cb)
@@ -187,6 +227,28 @@ HRESULT CWriteBehindFile::Write(const BYTE* pData, std::size_t cb)
         if (m_filling.size == m_limits.blockSize) Hand(false);
     }
     Hand(true);
+    return S_OK;
+}
+
+HRESULT CWriteBehindFile::WriteAt(int64_t offset, const BYTE* pData, std::size_t cb)
+{
+    if (m_fd < 0) return E_UNEXPECTED;
+    if (offset < 0 || (!pData && cb > 0)) return E_INVALIDARG;
+    HRESULT hr = TakeFailure();
+    if (FAILED(hr) || cb == 0) return hr;
+    if (!m_thread.joinable()) return WritePlaced(offset, pData, cb);
+    Block placed {std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[cb]), cb, offset};
+    if (!placed.data) return E_OUTOFMEMORY;
+    std::memcpy(placed.data.get(), pData, cb);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_filling.data && m_filling.size > 0) {  // what was written before goes first
+            m_queue.push_back(std::move(m_filling));
+            m_filling = Block {};
+        }
+        m_queue.push_back(std::move(placed));
+    }
+    m_work.notify_one();
     return S_OK;
 }
 

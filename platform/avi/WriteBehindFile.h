@@ -16,6 +16,10 @@
 // reached. A write that would cross the process's file-size limit (as it was at the open) is made
 // synchronously, so that write itself fails, as it would without the queue.
 //
+// WriteAt puts bytes at a place already written (a header's counters) without moving the
+// position: it is queued behind everything given before, so the bytes it describes reach the file
+// first, and it fails and is dropped as any other write would.
+//
 // Locking: one caller at a time (the File Writer serialises them); m_mutex guards the queue
 // between that caller and the thread; the caller's block being filled is its own.
 #include "platform/com/ComBase.h"
@@ -33,6 +37,11 @@
 // The HRESULT of an errno value, as the platform reports file errors.
 HRESULT HResultFromErrno(int err);
 
+// pwrite / pread of a whole range, through interruptions and short transfers: 0 or the errno (a
+// write that makes no progress: ENOSPC; a read past the end: EIO).
+int WriteAllAt(int fd, const void* pData, std::size_t cb, int64_t offset);
+int ReadAllAt(int fd, void* pData, std::size_t cb, int64_t offset);
+
 class CWriteBehindFile {
 public:
     struct Limits {
@@ -49,6 +58,7 @@ public:
     CWriteBehindFile& operator=(const CWriteBehindFile&) = delete;
 
     HRESULT Write(const BYTE* pData, std::size_t cb);
+    HRESULT WriteAt(int64_t offset, const BYTE* pData, std::size_t cb);
     // whence: SEEK_SET / SEEK_CUR / SEEK_END.
     HRESULT Seek(int64_t offset, int whence, int64_t* pPos);
     HRESULT Truncate(int64_t size);
@@ -66,9 +76,11 @@ private:
     struct Block {
         std::unique_ptr<BYTE[]> data;
         std::size_t size = 0;
+        int64_t at = -1;  // a WriteAt's place; -1: at the file's offset
     };
     void Run();
     HRESULT WritePieces(const BYTE* p, std::size_t cb);  // at the file's offset; counts
+    HRESULT WritePlaced(int64_t at, const BYTE* p, std::size_t cb);  // does not count
     HRESULT WriteDirect(const BYTE* p, std::size_t cb);
     HRESULT TakeFailure();  // the latched failure, once, after the thread dropped the rest
     HRESULT Drain();        // hands over the filling block and waits until all is written

@@ -116,22 +116,20 @@ std::unique_ptr<CDiscImage> Measure(const std::string& path, std::uint32_t block
     return std::make_unique<CDiscImage>(path, size, blockSize);
 }
 
-// ISO 9660 and UDF volume names hold 32 bytes; genisoimage refuses longer ones. Cut at a UTF-8
-// character boundary.
+} // namespace
+
+// genisoimage refuses longer volume names.
 std::string CutVolumeLabel(const std::string& label)
 {
-    constexpr std::size_t kMaxLabel = 32;
-    if (label.size() <= kMaxLabel) {
+    if (label.size() <= kMaxVolumeLabel) {
         return label;
     }
-    std::size_t end = kMaxLabel;
+    std::size_t end = kMaxVolumeLabel;
     while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80) {
         --end;
     }
     return label.substr(0, end);
 }
-
-} // namespace
 
 CDiscImage::CDiscImage(std::string path, std::uint64_t size, std::uint32_t blockSize)
     : m_strPath(std::move(path)), m_ullSize(size), m_ulBlockSize(blockSize)

@@ -2,6 +2,7 @@
 // Disc images made by outside tools, in files of the temporary folder that are deleted with the
 // object: the DVD-Video UDF/ISO 9660 bridge image (genisoimage -dvd-video) and the Video CD or
 // Super Video CD image (vcdimager).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,11 @@ struct ImageError {
 
 // Each image is measured (or, for a Video CD, estimated) before it is made: one larger than the
 // temporary folder's free space is refused with m_bNoRoom and a text that says how much is needed.
+
+// ISO 9660 and UDF volume names hold 32 bytes.
+constexpr std::size_t kMaxVolumeLabel = 32;
+// The label cut to kMaxVolumeLabel bytes at a UTF-8 character boundary; shorter ones unchanged.
+std::string CutVolumeLabel(const std::string& label);
 
 // Image of the VIDEO_TS folder's parent; the folder itself must be named VIDEO_TS. A volume label
 // longer than 32 bytes is cut to 32.

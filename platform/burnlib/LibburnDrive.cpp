@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -25,6 +26,8 @@ constexpr ULONG kPseudoSpeeds[] = {1385, 2770, 3324, 4155, 5540, 6925, 8310, 110
 constexpr ULONG kPseudoMaxSpeed = 22160;
 constexpr int kDataBlockSize = 2048;
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// A single-layer DVD+RW: what a pseudo drive takes at most.
+constexpr ULONG kPseudoCapacityBlocks = 2295104;
 
 template <typename T, void (*Free)(T*)>
 struct Deleter {
@@ -66,6 +69,67 @@ MediaStatus ToMediaStatus(burn_disc_status status)
 void CopyText(char* target, const char* source)
 {
     std::snprintf(target, STARBURN_TEXT_SIZE, "%s", source);
+}
+
+// A source that hands out its inner source's data no faster than a drive writes at a given
+// speed: a pseudo drive takes as long as a disc would, so a burn's progress can be followed.
+struct PacedSource {
+    burn_source* m_pInner;
+    double m_dBytesPerSecond;
+    std::chrono::steady_clock::time_point m_Start{};
+    double m_dBytes = 0;
+};
+
+int PacedRead(burn_source* source, unsigned char* buffer, int size)
+{
+    auto* paced = static_cast<PacedSource*>(source->data);
+    burn_source* inner = paced->m_pInner;
+    if (paced->m_dBytes == 0) {
+        paced->m_Start = std::chrono::steady_clock::now();
+    }
+    const int n = inner->read != nullptr ? inner->read(inner, buffer, size) : inner->read_xt(inner, buffer, size);
+    if (n > 0) {
+        paced->m_dBytes += n;
+        std::this_thread::sleep_until(paced->m_Start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                           std::chrono::duration<double>(paced->m_dBytes / paced->m_dBytesPerSecond)));
+    }
+    return n;
+}
+
+off_t PacedGetSize(burn_source* source)
+{
+    burn_source* inner = static_cast<PacedSource*>(source->data)->m_pInner;
+    return inner->get_size(inner);
+}
+
+int PacedSetSize(burn_source* source, off_t size)
+{
+    burn_source* inner = static_cast<PacedSource*>(source->data)->m_pInner;
+    return inner->set_size(inner, size);
+}
+
+void PacedFree(burn_source* source)
+{
+    auto* paced = static_cast<PacedSource*>(source->data);
+    burn_source_free(paced->m_pInner);
+    delete paced;
+}
+
+// Takes over inner; libburn frees the new source (with calloc'ed memory, as it expects).
+burn_source* NewPacedSource(burn_source* inner, ULONG kilobytesPerSecond)
+{
+    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
+    if (source == nullptr) {
+        burn_source_free(inner);
+        return nullptr;
+    }
+    source->refcount = 1;
+    source->read = &PacedRead;
+    source->get_size = &PacedGetSize;
+    source->set_size = &PacedSetSize;
+    source->free_data = &PacedFree;
+    source->data = new PacedSource{inner, kilobytesPerSecond * 1000.0};
+    return source;
 }
 
 // Start and length of every track on the disc, in blocks.
@@ -295,6 +359,18 @@ ULONG CLibburnDrive::RecordedBlocks()
     return static_cast<ULONG>(std::max<LONG>(end, 0));
 }
 
+ULONG CLibburnDrive::FreeBlocks()
+{
+    const off_t bytes = burn_disc_available_space(m_pDrive, nullptr);
+    std::uint64_t blocks = bytes > 0 ? static_cast<std::uint64_t>(bytes) / kDataBlockSize : 0;
+    if (m_bPseudo) {
+        // The file system's free space would promise more than any disc holds.
+        const std::uint64_t recorded = RecordedBlocks();
+        blocks = std::min<std::uint64_t>(blocks, kPseudoCapacityBlocks - std::min<std::uint64_t>(recorded, kPseudoCapacityBlocks));
+    }
+    return static_cast<ULONG>(std::min<std::uint64_t>(blocks, 0xFFFFFFFFu));
+}
+
 EXCEPTION_NUMBER CLibburnDrive::GetTrackInformation(CCallOutput& out, BYTE trackNumber,
                                                     TRACK_INFORMATION* info)
 {
@@ -315,10 +391,12 @@ EXCEPTION_NUMBER CLibburnDrive::GetTrackInformation(CCallOutput& out, BYTE track
     if (trackNumber == 255) {
         info->m_bIsBlank = blank ? 1 : 0;
         info->m_ulTrackSize = RecordedBlocks();
+        info->m_ulFreeBlocks = FreeBlocks();
         return out.Succeed();
     }
     if (blank && trackNumber == 1) {
         info->m_bIsBlank = 1;
+        info->m_ulFreeBlocks = FreeBlocks();
         return out.Succeed();
     }
     std::vector<TrackExtent> tracks = ReadTracks(m_pDrive);
@@ -465,6 +543,9 @@ EXCEPTION_NUMBER CLibburnDrive::WriteImage(CCallOutput& out, const CDiscImage& i
 
     CCallOutput::DiscardPendingMessages();
     SourcePtr source(burn_file_source_new(image.Path().c_str(), nullptr));
+    if (source && m_bPseudo && m_ulWriteSpeed > 0) {
+        source.reset(NewPacedSource(source.release(), m_ulWriteSpeed));
+    }
     DiscPtr disc(burn_disc_create());
     SessionPtr session(burn_session_create());
     TrackPtr track(burn_track_create());
@@ -497,6 +578,9 @@ EXCEPTION_NUMBER CLibburnDrive::WriteImage(CCallOutput& out, const CDiscImage& i
         return out.Fail(EN_UNSUPPORTED, std::string("the disc cannot take this write: ") + reasons);
     }
 
+    if (m_bCancelled) {
+        return out.Fail(EN_WRITE_FAILED, "the write to " + m_strAddress + " was stopped");
+    }
     LONG timeoutMs = static_cast<LONG>(options.m_ulCacheFullTimeoutSeconds * 1000);
     Notify(CN_WAIT_CACHE_FULL_BEGIN, &timeoutMs, nullptr);
     burn_disc_write(opts.get(), disc.get());
@@ -506,11 +590,17 @@ EXCEPTION_NUMBER CLibburnDrive::WriteImage(CCallOutput& out, const CDiscImage& i
     LONGLONG total = imageBytes;
     LONGLONG written = 0;
     LONGLONG lastReported = -1;
+    bool cancelSent = false;
     burn_progress progress{};
     for (;;) {
         const burn_drive_status status = burn_drive_get_status(m_pDrive, &progress);
         if (status == BURN_DRIVE_IDLE) {
             break;
+        }
+        if (m_bCancelled && !cancelSent) {
+            // libburn's own write thread stops and the drive goes idle.
+            burn_drive_cancel(m_pDrive);
+            cancelSent = true;
         }
         if (status != BURN_DRIVE_SPAWNING && status != BURN_DRIVE_GRABBING) {
             if (progress.sectors > 0) {
@@ -536,7 +626,10 @@ EXCEPTION_NUMBER CLibburnDrive::WriteImage(CCallOutput& out, const CDiscImage& i
         std::this_thread::sleep_for(kPollInterval);
     }
     m_bPerformOpc = false;
-    m_bLastWriteWell = burn_drive_wrote_well(m_pDrive) == 1;
+    m_bLastWriteWell = burn_drive_wrote_well(m_pDrive) == 1 && !cancelSent;
+    if (cancelSent) {
+        return out.Fail(EN_WRITE_FAILED, "the write to " + m_strAddress + " was stopped");
+    }
     if (!m_bLastWriteWell) {
         return out.Fail(EN_WRITE_FAILED, "writing " + image.Path() + " to " + m_strAddress + " failed");
     }

@@ -3,13 +3,16 @@
 //
 // A pseudo drive ("stdio:<file>") is written like a blank overwritable DVD. libburn reports no
 // speeds for it, so it offers the DVD speeds up to 16x and remembers the one set, so that speed
-// probing runs on it as on a real drive. Its recorded size is its file's size, so it is blank
-// only while the file is missing or empty. Its eject is a no-op.
+// probing runs on it as on a real drive, and writes no faster than the speed set. Its recorded
+// size is its file's size, so it is blank only while the file is missing or empty; it takes at
+// most what a DVD+RW takes. Its eject is a no-op.
 //
-// One thread at a time uses an object; the write reports progress on the calling thread.
+// One thread at a time uses an object, except Cancel; the write reports progress on the calling
+// thread.
 #include "platform/burnlib/CallOutput.h"
 #include "platform/burnlib/StarBurn.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -62,6 +65,8 @@ public:
     EXCEPTION_NUMBER WriteImage(CCallOutput& out, const CDiscImage& image,
                                 const WriteOptions& options);
     EXCEPTION_NUMBER CloseSession(CCallOutput& out);
+    // Any thread: the write in progress, or the next one, stops and fails.
+    void Cancel() { m_bCancelled = true; }
 
 private:
     CLibburnDrive(std::string address, bool pseudo, PCALLBACK callback, void* context);
@@ -70,6 +75,8 @@ private:
     bool IsReady();
     // Blocks recorded on the disc: 0 when blank.
     ULONG RecordedBlocks();
+    // Blocks the disc can still take.
+    ULONG FreeBlocks();
     void Notify(LONG event, void* param1, void* param2);
 
     std::string m_strAddress;
@@ -84,6 +91,7 @@ private:
     bool m_bLastWriteWell = false;
     bool m_bLastWriteClosed = false;
     bool m_bEjected = false;
+    std::atomic<bool> m_bCancelled{false};
 };
 
 } // namespace platform::burnlib

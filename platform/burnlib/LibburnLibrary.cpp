@@ -289,6 +289,13 @@ public:
         return burner ? AsDrive(burner)->CloseSession(out) : NoBurner(out);
     }
 
+    void Cancel(void* burner) override
+    {
+        if (burner != nullptr) {
+            AsDrive(burner)->Cancel();
+        }
+    }
+
     EXCEPTION_NUMBER VideoCDEx(void* burner, char* text, ULONG size, ULONG* status,
                                CDB_FAILURE_INFORMATION* failure, BOOL lastSession,
                                const char* source, const char* album, BOOL padded, BOOL syncCache,

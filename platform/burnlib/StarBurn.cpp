@@ -162,6 +162,11 @@ EXCEPTION_NUMBER StarBurn_CdvdBurnerGrabber_CloseSession(void* burner, char* tex
     return Library().CloseSession(burner, text, size, status, failure);
 }
 
+void StarBurn_CdvdBurnerGrabber_Cancel(void* burner)
+{
+    Library().Cancel(burner);
+}
+
 EXCEPTION_NUMBER StarBurn_CdvdBurnerGrabber_VideoCDEx(void* burner, char* text, ULONG size,
                                                       ULONG* status,
                                                       CDB_FAILURE_INFORMATION* failure,

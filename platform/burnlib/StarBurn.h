@@ -85,7 +85,7 @@ struct TRACK_INFORMATION {
     BYTE m_bIsFixedPacket;       // 11
     ULONG m_ulTrackStartAddress; // 12
     ULONG m_ulTrackSize;         // 16: blocks
-    ULONG m_ulFreeBlocks;        // 20
+    ULONG m_ulFreeBlocks;        // 20: blocks the disc can still take (blank and next track)
     ULONG m_ulNextWritableAddress; // 24
 };
 static_assert(sizeof(TRACK_INFORMATION) == 28);
@@ -187,6 +187,7 @@ public:
                                                  ULONG cacheFullTimeoutSeconds) = 0;
     virtual EXCEPTION_NUMBER CloseSession(void* burner, char* text, ULONG size, ULONG* status,
                                           CDB_FAILURE_INFORMATION* failure) = 0;
+    virtual void Cancel(void* burner) = 0;
     virtual EXCEPTION_NUMBER VideoCDEx(void* burner, char* text, ULONG size, ULONG* status,
                                        CDB_FAILURE_INFORMATION* failure, BOOL lastSession,
                                        const char* source, const char* album, BOOL padded,
@@ -282,6 +283,9 @@ EXCEPTION_NUMBER StarBurn_CdvdBurnerGrabber_TrackAtOnceFromTree(
 EXCEPTION_NUMBER StarBurn_CdvdBurnerGrabber_CloseSession(void* burner, char* text, ULONG size,
                                                          ULONG* status,
                                                          CDB_FAILURE_INFORMATION* failure);
+// Stops the write running on the burner object, or the next one it starts: that write fails.
+// Safe from any thread while the object lives; the only call that is.
+void StarBurn_CdvdBurnerGrabber_Cancel(void* burner);
 // Formats a Video CD (or Super Video CD) image from the MPEG source and writes it.
 EXCEPTION_NUMBER StarBurn_CdvdBurnerGrabber_VideoCDEx(void* burner, char* text, ULONG size,
                                                       ULONG* status,

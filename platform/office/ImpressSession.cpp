@@ -1,5 +1,9 @@
 #include "platform/office/ImpressSession.h"
 
+#include "platform/office/HostedFrame.h"
+#include "platform/office/OfficeThread.h"
+#include "platform/office/ProfileSettings.h"
+
 #include <com/sun/star/animations/AnimationNodeType.hpp>
 #include <com/sun/star/animations/XAnimationNodeSupplier.hpp>
 #include <com/sun/star/animations/XTimeContainer.hpp>
@@ -262,6 +266,8 @@ bool CImpressSession::Connect(std::string* error)
             }
         }
         m_desktop = css::frame::Desktop::create(m_context);
+        m_process.RememberPipes();
+        ApplyProfileSettings(m_context);
         return true;
     } catch (const Exception& e) {
         *error = std::string("UNO: ") + e.Message.toUtf8().getStr();
@@ -319,7 +325,9 @@ void CImpressSession::ApplyCaption()
             if (title.is())
                 title->setTitle(ToOUString(m_strCaption));
         }
-        document.frame->getContainerWindow()->setVisible(m_bVisible);
+        // A hosted window shows when its show runs, bare (HostedFrame.h).
+        if (!document.hosted)
+            document.frame->getContainerWindow()->setVisible(m_bVisible);
     }
 }
 
@@ -415,7 +423,11 @@ void CImpressSession::ApplyUiHidden(long id, bool hide)
             return;
         if (hide)
             layout->getPropertyValue("HideCurrentUI") >>= before;
-        layout->setPropertyValue("HideCurrentUI", Any(hide ? true : before));
+        // On the office's thread: from ours it can deadlock the office (OfficeThread.h).
+        bool value = hide ? true : before;
+        if (!CallOnOfficeThread(m_context,
+                                [layout, value] { layout->setPropertyValue("HideCurrentUI", Any(value)); }))
+            hide = false;
     } catch (const Exception&) {
         // A window that went away has nothing left to restore.
         hide = false;
@@ -467,6 +479,19 @@ void CImpressSession::RestoreEndedShows()
     }
 }
 
+void CImpressSession::KeepHostedShowsBare()
+{
+    std::vector<Reference<css::frame::XFrame>> frames;
+    {
+        std::lock_guard lock(m_logMutex);
+        for (auto& [id, document] : m_documents)
+            if (document.hosted && document.controller.is())
+                frames.push_back(document.frame);
+    }
+    for (auto& frame : frames)
+        KeepBare(m_context, frame);
+}
+
 bool CImpressSession::HasCommandBar(const std::string& name) const
 {
     return m_commandBars.count(name) != 0;
@@ -491,6 +516,8 @@ HRESULT CImpressSession::SetCommandBar(const std::string& name, long value)
         {
             std::lock_guard lock(m_logMutex);
             Document* document = Find(id);
+            if (document && document->hosted)
+                continue;  // never shows the bars
             wasHidden = document && document->uiHidden;
         }
         if (running && BarsHidden() && !wasHidden) {
@@ -504,6 +531,12 @@ HRESULT CImpressSession::SetCommandBar(const std::string& name, long value)
     }
     WakeResolver();
     return hr;
+}
+
+unsigned long CImpressSession::WindowId(long id)
+{
+    Document* document = Find(id);
+    return document && document->frame.is() ? FrameWindowId(document->frame) : 0;
 }
 
 CImpressSession::Document* CImpressSession::Find(long document)
@@ -555,11 +588,26 @@ long CImpressSession::Open(const std::string& path)
         // A .pps would start its own full-screen show on load.
         if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pps") == 0)
             args.push_back(Property("FilterName", Any(OUString("MS PowerPoint 97"))));
-        // Hidden until the caption is on it, so the window appears with its final title.
+        // Hidden until the caption is on it, so the window appears with its final title; a
+        // hosted window, which would show the editing view for a moment, until its show runs.
         args.push_back(Property("Hidden", Any(true)));
+        Reference<css::frame::XFrame> hostedFrame;
         Reference<css::frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
-        auto component = loader->loadComponentFromURL(
-            url, "_blank", 0, Sequence<css::beans::PropertyValue>(args.data(), args.size()));
+        if (m_nHostWindow != 0) {
+            hostedFrame = CreateHostedFrame(m_context, m_desktop, m_nHostWindow);
+            if (!hostedFrame.is())
+                return 0;
+            loader.set(hostedFrame, UNO_QUERY_THROW);
+            args.push_back(Property("StatusIndicator", Any(SilentStatusIndicator())));
+        }
+        Reference<css::lang::XComponent> component;
+        try {
+            component = loader->loadComponentFromURL(
+                url, hostedFrame.is() ? OUString("_self") : OUString("_blank"), 0,
+                Sequence<css::beans::PropertyValue>(args.data(), args.size()));
+        } catch (const Exception&) {
+            component.clear();
+        }
         Reference<css::drawing::XDrawPagesSupplier> pages(component, UNO_QUERY);
         Reference<css::presentation::XPresentationSupplier> show(component, UNO_QUERY);
         if (!component.is() || !pages.is() || !show.is()) {
@@ -567,6 +615,8 @@ long CImpressSession::Open(const std::string& path)
             Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
             if (closeable.is())
                 closeable->close(true);
+            if (hostedFrame.is())
+                CloseFrame(hostedFrame);
             return 0;
         }
         long id = m_nNextId++;
@@ -574,6 +624,7 @@ long CImpressSession::Open(const std::string& path)
         document.component = component;
         Reference<css::frame::XModel> model(component, UNO_QUERY_THROW);
         document.frame = model->getCurrentController()->getFrame();
+        document.hosted = hostedFrame.is();
 
         DocumentShow own;
         auto drawPages = Pages(component);
@@ -642,6 +693,9 @@ HRESULT CImpressSession::Close(long id)
         return S_OK;
     StopShow(*document);
     HRESULT hr = S_OK;
+    // A hosted frame is ours: it goes with its document, and its window with it.
+    if (document->hosted)
+        CloseFrame(document->frame);
     try {
         Reference<css::util::XCloseable> closeable(document->component, UNO_QUERY);
         if (closeable.is())
@@ -793,10 +847,15 @@ HRESULT CImpressSession::Run(long id, bool continuing)
         StopShow(*document);
         SetupRun(*document, plan);
         // A show never starts in a hidden window; a window show brings its window up.
-        if (document->frame.is())
-            document->frame->getContainerWindow()->setVisible(true);
-        // Before the start, so that the show is laid out in the whole window.
-        ApplyUiHidden(id, BarsHidden());
+        if (document->hosted) {
+            if (!IsFrameVisible(document->frame))
+                ShowBare(m_context, document->frame);
+        } else {
+            if (document->frame.is())
+                document->frame->getContainerWindow()->setVisible(true);
+            // Before the start, so that the show is laid out in the whole window.
+            ApplyUiHidden(id, BarsHidden());
+        }
         Reference<css::presentation::XPresentationSupplier> supplier(document->component,
                                                                      UNO_QUERY_THROW);
         Reference<css::presentation::XPresentation2> show(supplier->getPresentation(),
@@ -823,6 +882,12 @@ HRESULT CImpressSession::Run(long id, bool continuing)
             ++document->ownCalls;
         }
         OwnCall own(*this, id);
+        // Something of the office's bars may have come back while the show started.
+        if (document->hosted && KeepBare(m_context, document->frame)) {
+            auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (!FillsFrame(document->frame) && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         document->listener = new CShowListener(this, id);
         controller->addSlideShowListener(document->listener);
         // The first slide is on screen before the listener hears of it. A restart logs nothing:
@@ -931,8 +996,9 @@ void CImpressSession::ResolveSlideChanges()
     std::unique_lock lock(m_logMutex);
     for (;;) {
         auto ready = [this] { return m_bStopping || m_bWake || !m_pending.empty(); };
-        bool watching = std::any_of(m_documents.begin(), m_documents.end(),
-                                    [](const auto& entry) { return entry.second.uiHidden; });
+        bool watching = std::any_of(m_documents.begin(), m_documents.end(), [](const auto& entry) {
+            return entry.second.uiHidden || entry.second.hosted;
+        });
         // No notice comes from the office when a show ends: while one runs with the bars
         // hidden, look now and then.
         if (watching)
@@ -945,6 +1011,7 @@ void CImpressSession::ResolveSlideChanges()
         if (m_pending.empty()) {
             lock.unlock();
             RestoreEndedShows();
+            KeepHostedShowsBare();
             lock.lock();
             continue;
         }

@@ -39,6 +39,12 @@ public:
     css::uno::Reference<css::frame::XDesktop2> Desktop() const { return m_desktop; }
 
     // Application
+    // Presentations opened from now on are made inside the X window `host` (0: each in a
+    // top-level window of its own). A hosted presentation's window shows nothing of the office's
+    // user interface and stays hidden until its show runs.
+    void SetHostWindow(unsigned long host) { m_nHostWindow = host; }
+    // The X window id of the presentation's window (the one its show draws in); 0 when none.
+    unsigned long WindowId(long document);
     HRESULT SetCaption(const std::string& caption);
     HRESULT SetVisible(bool visible);
     long ActiveDocument();
@@ -84,6 +90,7 @@ private:
     struct Document {
         css::uno::Reference<css::lang::XComponent> component;
         css::uno::Reference<css::frame::XFrame> frame;  // its window: the one the show draws in
+        bool hosted = false;  // a frame of our own inside the host window, bars always hidden
         ShowSettings settings;
         css::uno::Reference<css::presentation::XSlideShowController> controller;
         css::uno::Reference<css::presentation::XSlideShowListener> listener;
@@ -108,6 +115,8 @@ private:
     void ApplyUiHidden(long document, bool hide);
     // Resolver thread: puts the bars back for shows that ended on their own (Escape, the end).
     void RestoreEndedShows();
+    // Resolver thread: hosted windows whose show runs lose any bars that came back.
+    void KeepHostedShowsBare();
     void WakeResolver();
     // Runs the show again at the slide it shows; the slide-change log does not see it.
     HRESULT Restart(long document);
@@ -128,6 +137,7 @@ private:
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
     std::string m_strCaption;
     bool m_bVisible = false;
+    unsigned long m_nHostWindow = 0;
     std::map<std::string, long> m_commandBars {{"Web", 0}, {"Menu Bar (Slide Show)", 0}};
     // Serialises the hiding and restoring of the bars (caller's thread and resolver thread) with
     // the start of a show and keeps a document from being erased meanwhile. Taken before

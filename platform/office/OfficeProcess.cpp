@@ -1,5 +1,6 @@
 #include "platform/office/OfficeProcess.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -7,6 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -34,6 +39,39 @@ bool MakeFolders(const std::string& path)
     }
     return true;
 }
+
+// The inodes of the sockets a process holds open.
+std::set<unsigned long> SocketInodes(pid_t pid)
+{
+    std::set<unsigned long> inodes;
+    std::error_code ec;
+    std::filesystem::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", ec);
+    for (; !ec && fds != std::filesystem::directory_iterator(); fds.increment(ec)) {
+        std::string target = std::filesystem::read_symlink(fds->path(), ec).string();
+        if (!ec && target.rfind("socket:[", 0) == 0)
+            inodes.insert(std::strtoul(target.c_str() + 8, nullptr, 10));
+        ec.clear();
+    }
+    return inodes;
+}
+
+constexpr const char* kPipePrefix = "vantorel_office_";
+
+// The sockets of our pipes whose process has ended without clearing up (killed with us).
+void RemoveDeadPipes()
+{
+    std::string prefix = "OSL_PIPE_" + std::to_string(getuid()) + "_" + kPipePrefix;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it("/tmp", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        pid_t owner = static_cast<pid_t>(std::strtol(name.c_str() + prefix.size(), nullptr, 10));
+        if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH)
+            unlink(it->path().c_str());
+    }
+}
 }  // namespace
 
 std::string OfficeProfileRoot()
@@ -44,6 +82,42 @@ std::string OfficeProfileRoot()
         return std::string(cache) + "/vantorel/office";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.cache/vantorel/office";
+}
+
+// The office's pipes are listening Unix sockets named /tmp/OSL_PIPE_<uid>_<name>: its own
+// single-instance pipe and the one we connect through. A killed office leaves their files.
+void COfficeProcess::RememberPipes()
+{
+    if (m_pid <= 0)
+        return;
+    auto inodes = SocketInodes(m_pid);
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line);  // header
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string num, refCount, protocol, flags, type, state, path;
+        unsigned long inode = 0;
+        if (!(fields >> num >> refCount >> protocol >> flags >> type >> state >> inode >> path))
+            continue;
+        if (inodes.count(inode) && path.rfind("/tmp/OSL_PIPE_", 0) == 0
+            && std::find(m_pipes.begin(), m_pipes.end(), path) == m_pipes.end())
+            m_pipes.push_back(path);
+    }
+}
+
+void COfficeProcess::Ended(int status, bool reaped)
+{
+    m_nExitCode = reaped && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m_pid = -1;
+    for (const auto& pipe : m_pipes)
+        unlink(pipe.c_str());
+    m_pipes.clear();
+    if (!m_strProfile.empty()) {
+        unlink((m_strProfile + "/.lock").c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(TempFolder(), ec);
+    }
 }
 
 COfficeProcess::~COfficeProcess()
@@ -84,7 +158,8 @@ bool COfficeProcess::Start(std::string* error)
     if (m_nLockFd < 0 && !LockProfileSlot(error))
         return false;
     static std::atomic<int> s_nCounter {0};
-    m_strPipe = "vantorel_office_" + std::to_string(getpid()) + "_" + std::to_string(++s_nCounter);
+    RemoveDeadPipes();
+    m_strPipe = kPipePrefix + std::to_string(getpid()) + "_" + std::to_string(++s_nCounter);
 
     std::vector<std::string> args {
         kOfficeProgram,
@@ -96,12 +171,22 @@ bool COfficeProcess::Start(std::string* error)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // Its temporary files in a folder of the slot's own, cleared when it ends: a killed office
+    // would leave them in /tmp.
+    std::error_code ec;
+    std::filesystem::remove_all(TempFolder(), ec);
+    if (mkdir(TempFolder().c_str(), 0700) != 0) {
+        *error = "cannot create " + TempFolder() + ": " + std::strerror(errno);
+        return false;
+    }
+
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "SAL_USE_VCLPLUGIN=", 18) != 0)
+        if (std::strncmp(*e, "SAL_USE_VCLPLUGIN=", 18) != 0 && std::strncmp(*e, "TMPDIR=", 7) != 0)
             env.emplace_back(*e);
     // The plain X11 back-end: one top-level X window per frame, nothing from a desktop toolkit.
     env.emplace_back("SAL_USE_VCLPLUGIN=gen");
+    env.emplace_back("TMPDIR=" + TempFolder());
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());
@@ -140,8 +225,7 @@ bool COfficeProcess::IsRunning()
     int status = 0;
     pid_t r = waitpid(m_pid, &status, WNOHANG);
     if (r == m_pid || (r < 0 && errno == ECHILD)) {
-        m_nExitCode = r == m_pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        m_pid = -1;
+        Ended(status, r == m_pid);
         return false;
     }
     return true;
@@ -164,9 +248,10 @@ void COfficeProcess::Kill()
         return;
     kill(m_pid, SIGKILL);
     int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t r;
+    while ((r = waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    m_pid = -1;
+    Ended(status, r == m_pid);
 }
 
 }  // namespace office

@@ -36,6 +36,11 @@ std::shared_ptr<SlideShowView> SlideShowWindow::get_View()
     return std::make_shared<SlideShowView>(m_pSession, m_nDocument);
 }
 
+HWND SlideShowWindow::get_HWND()
+{
+    return static_cast<HWND>(m_pSession->WindowId(m_nDocument));
+}
+
 // ---- SlideShowSettings
 
 SlideShowSettings::SlideShowSettings(std::shared_ptr<CImpressSession> session, long document)
@@ -283,6 +288,8 @@ void Application::SetSlideShowNextSlideHandler(std::function<void(long presentat
             handler(document, change.showPosition);
         });
 }
+
+void Application::SetHostWindow(HWND host) { m_pSession->SetHostWindow(host); }
 
 DWORD Application::ProcessId() const
 {

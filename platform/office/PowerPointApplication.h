@@ -48,6 +48,8 @@ class SlideShowWindow {
 public:
     SlideShowWindow(std::shared_ptr<CImpressSession> session, long document);
     std::shared_ptr<SlideShowView> get_View();
+    // The window the show draws in (an X window id); 0 when the presentation has none.
+    HWND get_HWND();
 
 private:
     std::shared_ptr<CImpressSession> m_pSession;
@@ -159,6 +161,10 @@ public:
     // The main window's title (the caption is the title of the window every presentation opens in).
     HRESULT put_Caption(const std::string& caption);
     HRESULT put_Visible(long visible);
+    // Not in the object model: presentations opened from now on are made inside the window
+    // `host` (an X window of ours, the slide area), never at top level, one new window each,
+    // shown bare when their show runs; 0 goes back to top-level windows.
+    void SetHostWindow(HWND host);
 
     // The object model's SlideShowNextSlide event: `handler` runs whenever a running show has
     // moved to another slide (by our own steps, the show's keys and clicks, or its timings), with

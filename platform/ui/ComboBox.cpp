@@ -1,12 +1,14 @@
 #include "platform/ui/ComboBox.h"
 
+#include "platform/ui/SortedInsert.h"
+
 namespace platform {
 
 namespace {
 constexpr int kItemDataRole = Qt::UserRole + 1;
 }
 
-CComboBox::CComboBox(QWidget* pParent) : QComboBox(pParent)
+CComboBox::CComboBox(QWidget* pParent, bool bSorted) : QComboBox(pParent), m_bSorted(bSorted)
 {
     setEditable(false);
     setInsertPolicy(QComboBox::NoInsert);
@@ -14,8 +16,11 @@ CComboBox::CComboBox(QWidget* pParent) : QComboBox(pParent)
 
 int CComboBox::AddString(const QString& text)
 {
-    addItem(text);
-    return count() - 1;
+    int pos = count();
+    if (m_bSorted)
+        pos = SortedInsertPosition(count(), [this](int i) { return itemText(i); }, text);
+    insertItem(pos, text);
+    return pos;
 }
 
 int CComboBox::InsertString(int nIndex, const QString& text)

@@ -1,6 +1,7 @@
 #pragma once
-// A drop-down list combo box the platform's way: entries kept in the order added, each with one
-// pointer-sized item data value, exact and prefix searches that ignore case.
+// A drop-down list combo box the platform's way: entries kept in the order added (or, sorted,
+// where the platform's sorted lists put them), each with one pointer-sized item data value,
+// exact and prefix searches that ignore case.
 #include <QComboBox>
 
 #include <cstdint>
@@ -12,9 +13,9 @@ constexpr int CB_ERR = -1;
 class CComboBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit CComboBox(QWidget* pParent = nullptr);
+    explicit CComboBox(QWidget* pParent = nullptr, bool bSorted = false);
 
-    int AddString(const QString& text);                // the new index
+    int AddString(const QString& text);                // the new index (its sorted place)
     int InsertString(int nIndex, const QString& text);  // -1 appends; CB_ERR for a bad index
     int DeleteString(int nIndex);                       // the count left, or CB_ERR
     void ResetContent();
@@ -31,6 +32,7 @@ public:
     std::uintptr_t GetItemData(int nIndex) const;  // 0 for a bad index
 
 private:
+    bool m_bSorted;
     template <typename Match>
     int Find(int nStartAfter, Match match) const;
 };

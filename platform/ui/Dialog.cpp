@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTimerEvent>
 
 namespace platform {
 namespace {
@@ -104,6 +105,10 @@ INT_PTR CDialog::DoModal()
     setWindowModality(Qt::ApplicationModal);
     m_nModalResult = IDCANCEL;
     show();
+    // A window object shown again keeps its place in the stacking order; a modal window comes
+    // to the front, as one made anew would.
+    raise();
+    activateWindow();
     RunEnablingPass();
     QEventLoop loop;
     m_pModalLoop = &loop;
@@ -205,6 +210,38 @@ QRect CDialog::MapDialogRect(const QRect& dlu) const
 void CDialog::SetDialogSize(int cxDlu, int cyDlu)
 {
     setFixedSize(MapDialogRect(QRect(0, 0, cxDlu, cyDlu)).size());
+}
+
+UINT_PTR CDialog::SetTimer(UINT_PTR nIDEvent, UINT nElapse)
+{
+    KillTimer(nIDEvent);
+    const int nQtId = startTimer(static_cast<int>(nElapse));
+    if (nQtId == 0)
+        return 0;
+    m_timers[nIDEvent] = nQtId;
+    return nIDEvent;
+}
+
+BOOL CDialog::KillTimer(UINT_PTR nIDEvent)
+{
+    auto it = m_timers.find(nIDEvent);
+    if (it == m_timers.end())
+        return FALSE;
+    killTimer(it->second);
+    m_timers.erase(it);
+    return TRUE;
+}
+
+void CDialog::timerEvent(QTimerEvent* e)
+{
+    for (const auto& [nIDEvent, nQtId] : m_timers) {
+        if (nQtId == e->timerId()) {
+            OnTimer(nIDEvent);
+            ScheduleEnablingPass();
+            return;
+        }
+    }
+    QDialog::timerEvent(e);
 }
 
 QWidget* CDialog::AddControl(int nID, QWidget* pWidget, const QRect& dlu)

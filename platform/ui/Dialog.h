@@ -99,11 +99,17 @@ public:
     // Dialog units -> pixels with this window's font, as a dialog resource is laid out.
     QRect MapDialogRect(const QRect& dlu) const;
 
+    // Window timers: OnTimer(nIDEvent) every nElapse ms on the window's thread until KillTimer.
+    // Setting an id that runs already restarts it with the new period. Window thread only.
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse);
+    BOOL KillTimer(UINT_PTR nIDEvent);
+
 protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
     virtual void OnUpdateEnabling() {}
+    virtual void OnTimer(UINT_PTR nIDEvent) { (void)nIDEvent; }
 
     void SetDialogSize(int cxDlu, int cyDlu);
     // Places an existing widget as control nID (property "ctrlId"), at a rectangle in dialog units.
@@ -121,6 +127,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
 
 private:
     void ScheduleEnablingPass();
@@ -135,6 +142,7 @@ private:
     std::map<int, QWidget*> m_controls;
     std::map<int, std::function<void()>> m_commands;
     std::map<UINT, std::function<LRESULT(WPARAM, LPARAM)>> m_messages;
+    std::map<UINT_PTR, int> m_timers;  // window timer id -> Qt timer id
     CSystemMenu m_sysMenu;
 };
 

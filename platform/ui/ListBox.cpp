@@ -1,5 +1,7 @@
 #include "platform/ui/ListBox.h"
 
+#include "platform/ui/SortedInsert.h"
+
 #include <QScrollBar>
 
 namespace platform {
@@ -16,18 +18,8 @@ CListBox::CListBox(bool bSorted, QWidget* pParent) : QListWidget(pParent), m_bSo
 int CListBox::AddString(const QString& text)
 {
     int pos = count();
-    if (m_bSorted) {
-        // Upper bound: the first entry that sorts after the new one.
-        int lo = 0, hi = count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (QString::compare(item(mid)->text(), text, Qt::CaseInsensitive) <= 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        pos = lo;
-    }
+    if (m_bSorted)
+        pos = SortedInsertPosition(count(), [this](int i) { return item(i)->text(); }, text);
     insertItem(pos, text);
     return pos;
 }

@@ -4,10 +4,12 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
 #include <csignal>
 #include <cstring>
 #include <deque>
+#include <vector>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -91,6 +93,35 @@ Window ActiveWindow(CXDisplay& x)
     return active;
 }
 
+// The process of the client that made the window, from the X-Resource extension; 0 when the
+// server does not know it (a remote client, no extension).
+DWORD ClientProcessId(Display* display, Window w)
+{
+    int event = 0, error = 0;
+    if (!XResQueryExtension(display, &event, &error))
+        return 0;
+    XResClientIdSpec spec {w, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success)
+        return 0;
+    DWORD pid = 0;
+    for (long i = 0; i < count && pid == 0; ++i) {
+        pid_t p = XResGetClientPid(&values[i]);
+        if (p > 0)
+            pid = static_cast<DWORD>(p);
+    }
+    XResClientIdsDestroy(count, values);
+    return pid;
+}
+
+// The window's attributes on an open connection; false when there is no display or the window
+// is gone.
+bool Attributes(CXDisplay& x, HWND hwnd, XWindowAttributes* a)
+{
+    return hwnd && x.IsOpen() && x.Exists(hwnd) && XGetWindowAttributes(x.Get(), hwnd, a);
+}
+
 }  // namespace
 
 HWND GetForegroundWindow()
@@ -158,6 +189,10 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
             pid = static_cast<DWORD>(*reinterpret_cast<unsigned long*>(data));
         if (data)
             XFree(data);
+        // A window made inside another program's window (the office's, in our slide area)
+        // carries no _NET_WM_PID: the server knows which process its client is.
+        if (pid == 0)
+            pid = ClientProcessId(x.Get(), hwnd);
     }
     if (processId)
         *processId = pid;
@@ -194,10 +229,8 @@ BOOL MoveWindow(HWND hwnd, int x0, int y0, int width, int height, BOOL)
 BOOL GetWindowRect(HWND hwnd, RECT* rect)
 {
     CXDisplay x;
-    if (!rect || !hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!rect || !Attributes(x, hwnd, &a))
         return FALSE;
     int sx = 0, sy = 0;
     Window ignored = 0;
@@ -215,10 +248,8 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect)
 BOOL GetClientRect(HWND hwnd, RECT* rect)
 {
     CXDisplay x;
-    if (!rect || !hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!rect || !Attributes(x, hwnd, &a))
         return FALSE;
     *rect = RECT {0, 0, a.width, a.height};
     return TRUE;
@@ -227,10 +258,8 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
 BOOL SetForegroundWindow(HWND hwnd)
 {
     CXDisplay x;
-    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
-        return FALSE;
     XWindowAttributes a;
-    if (!XGetWindowAttributes(x.Get(), hwnd, &a))
+    if (!Attributes(x, hwnd, &a))
         return FALSE;
     XRaiseWindow(x.Get(), hwnd);
     // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done. A
@@ -244,6 +273,142 @@ BOOL IsWindow(HWND hwnd)
 {
     CXDisplay x;
     return hwnd && x.IsOpen() && x.Exists(hwnd) ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd)
+{
+    CXDisplay x;
+    XWindowAttributes a;
+    return Attributes(x, hwnd, &a) && a.map_state == IsViewable ? TRUE : FALSE;
+}
+
+HWND GetWindow(HWND hwnd, UINT cmd)
+{
+    CXDisplay x;
+    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
+        return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    HWND found = 0;
+    if (cmd == GW_CHILD) {
+        // XQueryTree lists children bottom to top.
+        if (XQueryTree(x.Get(), hwnd, &root, &parent, &children, &count) && count > 0)
+            found = children[count - 1];
+    } else if (cmd == GW_HWNDNEXT) {
+        Window* siblings = nullptr;
+        if (XQueryTree(x.Get(), hwnd, &root, &parent, &children, &count)) {
+            if (children)
+                XFree(children);
+            children = nullptr;
+            if (XQueryTree(x.Get(), parent, &root, &parent, &siblings, &count)) {
+                for (unsigned int i = 1; i < count; ++i)
+                    if (siblings[i] == hwnd)
+                        found = siblings[i - 1];
+                children = siblings;
+            }
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+HWND GetParent(HWND hwnd)
+{
+    CXDisplay x;
+    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
+        return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(x.Get(), hwnd, &root, &parent, &children, &count))
+        return 0;
+    if (children)
+        XFree(children);
+    return parent == root ? 0 : static_cast<HWND>(parent);
+}
+
+namespace {
+
+// Adds or removes _NET_WM_STATE_ABOVE on a top-level window, the way the window manager
+// specification asks: a request to the manager while the window is mapped, the property itself
+// before it is.
+void SetStateAbove(CXDisplay& x, Window w, bool above, bool mapped)
+{
+    Atom state = x.Intern("_NET_WM_STATE");
+    Atom atomAbove = x.Intern("_NET_WM_STATE_ABOVE");
+    if (mapped) {
+        XEvent e {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = state;
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = above ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
+        e.xclient.data.l[1] = static_cast<long>(atomAbove);
+        e.xclient.data.l[2] = 0;
+        e.xclient.data.l[3] = 1;  // a normal application
+        XSendEvent(x.Get(), x.Root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        return;
+    }
+    std::vector<Atom> atoms;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x.Get(), w, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                           &data)
+            == Success
+        && data && format == 32) {
+        auto* list = reinterpret_cast<unsigned long*>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            if (list[i] != atomAbove)
+                atoms.push_back(static_cast<Atom>(list[i]));
+    }
+    if (data)
+        XFree(data);
+    if (above)
+        atoms.push_back(atomAbove);
+    XChangeProperty(x.Get(), w, state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(atoms.data()), static_cast<int>(atoms.size()));
+}
+
+}  // namespace
+
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x0, int y0, int cx, int cy, UINT flags)
+{
+    CXDisplay x;
+    XWindowAttributes a;
+    if (!Attributes(x, hwnd, &a))
+        return FALSE;
+    if (!(flags & SWP_NOMOVE) && !(flags & SWP_NOSIZE) && cx > 0 && cy > 0)
+        XMoveResizeWindow(x.Get(), hwnd, x0, y0, static_cast<unsigned>(cx), static_cast<unsigned>(cy));
+    else if (!(flags & SWP_NOMOVE))
+        XMoveWindow(x.Get(), hwnd, x0, y0);
+    else if (!(flags & SWP_NOSIZE) && cx > 0 && cy > 0)
+        XResizeWindow(x.Get(), hwnd, static_cast<unsigned>(cx), static_cast<unsigned>(cy));
+    if (!(flags & SWP_NOZORDER)) {
+        if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)
+            SetStateAbove(x, hwnd, insertAfter == HWND_TOPMOST, a.map_state != IsUnmapped);
+        // Without a window manager the stacking order is ours to set.
+        if (insertAfter != HWND_NOTOPMOST)
+            XRaiseWindow(x.Get(), hwnd);
+    }
+    if ((flags & SWP_SHOWWINDOW) && a.map_state == IsUnmapped)
+        XMapWindow(x.Get(), hwnd);
+    return x.SyncAndCheck() ? TRUE : FALSE;
+}
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL bErase)
+{
+    CXDisplay x;
+    if (!hwnd || !x.IsOpen() || !x.Exists(hwnd))
+        return FALSE;
+    (void)bErase;  // X clears the area and asks its owner to paint it: always with erase
+    if (rect)
+        XClearArea(x.Get(), hwnd, rect->left, rect->top, static_cast<unsigned>(rect->right - rect->left),
+                   static_cast<unsigned>(rect->bottom - rect->top), True);
+    else
+        XClearArea(x.Get(), hwnd, 0, 0, 0, 0, True);
+    return x.SyncAndCheck() ? TRUE : FALSE;
 }
 
 HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId)

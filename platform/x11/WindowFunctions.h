@@ -14,8 +14,9 @@ namespace platform {
 // `className` is given, whose WM_CLASS class is that name). A null title matches nothing.
 HWND FindWindowA(const char* className, const char* windowName);
 
-// The pid of the window's owner (its _NET_WM_PID) into *processId; returns the pid too, 0 when the
-// window is gone or carries no pid (then *processId is 0).
+// The pid of the window's owner (its _NET_WM_PID, else the server's record of the client that
+// made it) into *processId; returns the pid too, 0 when the window is gone or no pid is known
+// (then *processId is 0).
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 
 // Makes `child` a child of `parent` at (0, 0); returns the former parent, 0 on failure.
@@ -42,6 +43,33 @@ BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 
 BOOL IsWindow(HWND hwnd);
+// Mapped, with every ancestor mapped.
+BOOL IsWindowVisible(HWND hwnd);
+
+// GW_CHILD: the window's topmost child; GW_HWNDNEXT: the sibling just below it. 0 when none.
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_CHILD = 5;
+HWND GetWindow(HWND hwnd, UINT cmd);
+// The window's parent; 0 for a top-level window (a child of the root) or a window that is gone.
+HWND GetParent(HWND hwnd);
+
+// Z-order and placement. HWND_TOP raises the window among its siblings; HWND_TOPMOST and
+// HWND_NOTOPMOST put a top-level window in or out of the window manager's "above" layer
+// (_NET_WM_STATE_ABOVE: a message to the window manager while mapped, the property itself
+// while unmapped) and raise it. The window's own X window stays as it is, so a toolkit never
+// recreates it (which would take an embedded window down with it).
+inline constexpr HWND HWND_TOP = 0;
+inline constexpr HWND HWND_TOPMOST = static_cast<HWND>(-1);
+inline constexpr HWND HWND_NOTOPMOST = static_cast<HWND>(-2);
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+
+// Asks the window's owner to paint the rectangle (null: the whole window) again; X clears it
+// first, so bErase is always taken as TRUE.
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL bErase);
 
 // Process handles: a pidfd, so a terminate can never hit a process that reused the pid.
 using HANDLE = long;

@@ -188,6 +188,24 @@ TEST_F(BurnSequence, JobSpeedBecomesTheSpeedTheDriveTook)
     EXPECT_TRUE(m_Messages.HasUser("Setting speed 4.0x (4155 KBps) successfully!", 0));
 }
 
+TEST_F(BurnSequence, WithoutASpeedTheDriveKeepsItsOwnAndACancelStopsTheBurn)
+{
+    m_Job.m_ulSpeed = 0;
+    m_Job.m_szSpeedLabel = "";
+    EXPECT_TRUE(Device().BurnDVDVideo(m_Job, m_Job.m_strSourcePath.c_str()));
+    EXPECT_TRUE(m_Library.m_SpeedRequests.empty());
+    EXPECT_TRUE(m_Messages.HasUser("No write speed chosen: the drive keeps its own speed.", 0));
+
+    // A cancel asked for before the burn stands until it is cleared.
+    Device().RequestCancel();
+    m_Messages.Clear();
+    EXPECT_FALSE(Device().BurnDVDVideo(m_Job, m_Job.m_strSourcePath.c_str()));
+    EXPECT_EQ(m_Messages.UserTexts(), (Texts {"Started", "Burning stopped."}));
+    EXPECT_EQ(m_Library.m_nLiveFileSystems, 0);
+    Device().ClearCancelRequest();
+    EXPECT_TRUE(Device().BurnDVDVideo(m_Job, m_Job.m_strSourcePath.c_str()));
+}
+
 TEST_F(BurnSequence, ProgressPostsOnlyWhenThePercentChangesAndKeepsItAfterAFailedWrite)
 {
     const LONGLONG total = 3000;

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -69,13 +70,13 @@ protected:
         fs::create_directories(m_Dir.file("tmp"));
     }
 
-    // A one-second PAL title authored into <dir>/dvd/VIDEO_TS.
-    std::string MakeVideoTs()
+    // A PAL title of some seconds authored into <dir>/dvd/VIDEO_TS.
+    std::string MakeVideoTs(int nSeconds = 1)
     {
         const std::string mpg = m_Dir.file("clip.mpg");
         const std::string dvd = m_Dir.file("dvd");
         EXPECT_EQ(RunShell("ffmpeg -v error -y -f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i "
-                      "sine=frequency=440:sample_rate=48000 -t 1 -target pal-dvd " + mpg),
+                      "sine=frequency=440:sample_rate=48000 -t " + std::to_string(nSeconds) + " -target pal-dvd " + mpg),
                   "");
         const std::string authored = RunShell("VIDEO_FORMAT=PAL dvdauthor -o " + dvd + " -t " + mpg +
                                          " && VIDEO_FORMAT=PAL dvdauthor -o " + dvd + " -T");
@@ -169,6 +170,31 @@ TEST_F(BurnToPseudoDrive, DvdVideoBurnWritesAnImageThatLsdvdReads)
     device.RefreshAll();
     EXPECT_GT(device.GetRecordedSize(), 0.0);
     EXPECT_FALSE(device.IsBlankDisc());
+}
+
+TEST_F(BurnToPseudoDrive, ACancelFromAnotherThreadStopsTheWriteAtTheDrivesPace)
+{
+    // Five seconds of video take seconds to write at 1x, as on a disc.
+    const std::string videoTs = MakeVideoTs(5);
+    CDevice& device = OnlyDevice();
+    ASSERT_TRUE(device.RefreshAll());
+    FillJob(device, videoTs, BURN_KIND_DVD_VIDEO);
+    m_Job.m_ulSpeed = 1385;
+    m_Job.m_szSpeedLabel = "1.0x";
+    device.ClearCancelRequest();
+    std::thread burn([this] { RunBurn(&m_Job); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (device.GetProgressPercent() < 10 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(device.GetProgressPercent(), 90) << "the write did not keep to the speed";
+    device.RequestCancel();
+    burn.join();
+
+    EXPECT_TRUE(m_Messages.HasUser("Burning stopped.", 3));
+    EXPECT_FALSE(m_Messages.HasUser("Burning Complete!", 0));
+    EXPECT_EQ(m_Window.m_nPosted, 1);
+    EXPECT_TRUE(TempFolderIsEmpty()) << "the image file outlived the stopped burn";
 }
 
 TEST_F(BurnToPseudoDrive, MissingVideoTsFolderNamesTheCause)

@@ -96,6 +96,7 @@ public:
                                          BOOL syncCache, ULONG cacheFullTimeoutSeconds) override;
     EXCEPTION_NUMBER CloseSession(void* burner, char* text, ULONG size, ULONG* status,
                                   CDB_FAILURE_INFORMATION* failure) override;
+    void Cancel(void*) override { m_Calls.push_back("Cancel"); }
     EXCEPTION_NUMBER VideoCDEx(void* burner, char* text, ULONG size, ULONG* status,
                                CDB_FAILURE_INFORMATION* failure, BOOL lastSession,
                                const char* source, const char* album, BOOL padded, BOOL syncCache,

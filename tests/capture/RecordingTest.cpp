@@ -260,4 +260,58 @@ INSTANTIATE_TEST_SUITE_P(
                       RecordingCase {"SoundMp3MotionJpeg", true, "Motion JPEG", "MPEG Layer-3", 1, 8.0}),
     [](const ::testing::TestParamInfo<RecordingCase>& info) { return std::string(info.param.name); });
 
+// A sound source that goes away part way (its output is unloaded from the sound server): the graph
+// hears of it, the recording window's watch sees it, the stop ends the recording without a hang,
+// and the file keeps picture and sound up to then, together and playable.
+class SoundSourceLoss : public Recording {
+protected:
+    bool UnloadToneOutput()
+    {
+        const std::string modules = RunCommand("pactl list short modules");
+        const std::size_t at =
+            modules.find(std::string("sink_name=") + testsupport::PrivatePulseServer::kToneSinkName);
+        if (at == std::string::npos) return false;
+        const std::size_t line = modules.rfind('\n', at) + 1;  // npos + 1 = 0
+        return RunCommand("pactl unload-module " + modules.substr(line, modules.find('\t', line) - line)).empty();
+    }
+};
+
+TEST_P(SoundSourceLoss, EndsTheRecordingWithPictureAndSoundKeptTogether)
+{
+    const options::CVideoOptions o = Options(GetParam());
+    ASSERT_FALSE(o.m_strSoundDevice.empty());
+    CCaptureGraph graph(o);
+    graph.SetCaptureFrame(0, kFrame);
+    ASSERT_TRUE(graph.StartBuild()) << (m_messages.empty() ? "" : m_messages.back());
+    const std::string file = m_dir.path().string() + "/lost.avi";
+    graph.Run(file);
+    std::this_thread::sleep_for(1500ms);  // recording time, not a wait for anything
+    ASSERT_TRUE(UnloadToneOutput());
+    const auto lost = std::chrono::steady_clock::now();
+    bool heard = false;
+    while (!heard && std::chrono::steady_clock::now() - lost < 10s) {
+        heard = graph.HasWriteFailed();
+        if (!heard) std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(heard) << "the graph hears that the sound stopped";
+    const auto t0 = std::chrono::steady_clock::now();
+    graph.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s) << "the stop does not hang";
+    EXPECT_FALSE(graph.IsBuilt());
+
+    int status = 0;
+    EXPECT_EQ(RunCommand("ffmpeg -v error -i '" + file + "' -f null -", &status), "") << "the file plays";
+    auto video = Probe(file, "v:0");
+    auto audio = Probe(file, "a:0");
+    const double dVideo = std::atof(video["duration"].c_str());
+    // PCM streams count samples and give no duration of their own.
+    const double dAudio = std::atof(audio["nb_frames"].c_str()) / std::atof(audio["sample_rate"].c_str());
+    EXPECT_GT(dVideo, 1.0);
+    EXPECT_NEAR(dVideo, dAudio, 0.3) << "picture and sound stay together to the end";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uncompressed, SoundSourceLoss, ::testing::Values(RecordingCase {"Sound", true, nullptr, nullptr, 0, 0.0}),
+    [](const ::testing::TestParamInfo<RecordingCase>& info) { return std::string(info.param.name); });
+
 } // namespace

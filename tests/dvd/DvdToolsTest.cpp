@@ -3,40 +3,20 @@
 // The folders' names hold the characters a shell or an XML reader would take for something else.
 #include "DvdTestWindow.h"
 #include "RecordingSupport.h"
-#include "capture/CaptureGraph.h"
-#include "platform/com/ObjectCreation.h"
-#include "platform/screen/PrivateXServer.h"
-#include "platform/screen/ScreenPainter.h"
-#include "platform/shell/RunCaptured.h"
-#include "platform/ui/MessageBox.h"
-#include "support/PrivatePulseServer.h"
+#include "ToolOutput.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
-#include <thread>
 
 namespace fs = std::filesystem;
+using dvdtest::Match;
+using dvdtest::Output;
 
 namespace {
 
-constexpr RECT kFrame {0, 0, 320, 240};
 constexpr double kSeconds = 5.0;
-
-std::string Output(const std::vector<std::string>& argv)
-{
-    std::string out;
-    platform::RunCaptured(argv, 0, [&](std::string_view chunk) { out += chunk; });
-    return out;
-}
-
-std::string Match(const std::string& text, const std::string& pattern)
-{
-    std::smatch m;
-    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : "";
-}
 
 struct Standard {
     int nTvFormat;
@@ -52,43 +32,14 @@ TEST(DvdTools, ARecordingBecomesAOneTitleDvdInEitherStandard)
     testsupport::ScopedEnv log("VANTOREL_LOG", dir.file("kvellog.txt"));
     // About five seconds of the screen with the tone, as a recording with sound makes it.
     const std::string avi = dir.file("talk_001.avi");
-    {
-        screentest::CPrivateXServer server("320x240x24");
-        testsupport::PrivatePulseServer pulse;
-        ASSERT_TRUE(server.IsRunning());
-        ASSERT_TRUE(pulse.IsRunning()) << pulse.Log();
-        screentest::CScreenPainter painter;
-        ASSERT_TRUE(painter.IsOpen());
-        painter.Paint(screentest::PatternColour);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ASSERT_EQ(capturetest::RegisterRecordingClasses(ORAVANE_MODULE), "");
-        std::vector<std::string> boxes;
-        auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
-            boxes.push_back(r.text);
-            return platform::IDOK;
-        });
-        options::CVideoOptions o;
-        o.m_strOutputPath = dir.path().string() + "/";
-        o.m_bRecordSound = TRUE;
-        o.m_strSoundDevice = capturetest::FirstSoundDevice();
-        o.m_strInputSource = testsupport::PrivatePulseServer::kToneMonitorDescription;
-        o.m_nChannels = 0;  // mono
-        o.m_nSampleRate = 1;
-        o.m_bAudioCompress = FALSE;
-        o.m_bVideoCompress = TRUE;
-        o.m_strVideoCompressor = "Motion JPEG";
-        o.m_nFrameRate = 15;
-        {
-            CCaptureGraph graph(o);
-            graph.SetCaptureFrame(0, kFrame);
-            ASSERT_TRUE(graph.StartBuild()) << (boxes.empty() ? "" : boxes.back());
-            graph.Run(avi);
-            std::this_thread::sleep_for(std::chrono::duration<double>(kSeconds));
-            ASSERT_TRUE(graph.Stop());
-        }
-        platform::SetMessageBoxHandler(previous);
-        CoUninitialize();
-    }
+    options::CVideoOptions o;
+    o.m_strOutputPath = dir.path().string() + "/";
+    o.m_nSampleRate = 1;
+    o.m_bAudioCompress = FALSE;
+    o.m_bVideoCompress = TRUE;
+    o.m_strVideoCompressor = "Motion JPEG";
+    o.m_nFrameRate = 15;
+    ASSERT_EQ(capturetest::RecordToneClips(ORAVANE_MODULE, o, {{avi, kSeconds}}), "");
 
     const std::string nasty = dir.file("it's & <dvd> \"q\" $HOME;\nx");
     testsupport::ScopedEnv tmp("TMPDIR", nasty + " tmp/");

@@ -12,6 +12,7 @@
 #include "recording/KeyboardHook.h"
 #include "recording/ShowFollower.h"
 #include "recording/SlideCounter.h"
+#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
 #include <QLabel>
@@ -132,6 +133,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(hooktest::StartDisplay());
+        testsupport::UsePrivateOfficeProfiles();
         std::string error;
         m_app = office::Application::Create(&error);
         ASSERT_TRUE(m_app) << error;

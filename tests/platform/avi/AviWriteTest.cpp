@@ -2,6 +2,7 @@
 // program patches or relies on, the master stream, and failures while writing.
 #include "AviTestSupport.h"
 #include "platform/avi/AviClasses.h"
+#include "platform/avi/AviRepair.h"
 #include "platform/com/ObjectCreation.h"
 #include "platform/com/TaskMemory.h"
 #include "platform/dshow/MediaGraphClasses.h"
@@ -10,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -350,12 +354,44 @@ TEST_F(AviWriteTest, FilesPastOneGibibyteGoOnInOpenDmlParts)
     std::string file = m_dir.file("large.avi");
     CRecordingGraph g;
     CMediaType mt = VideoType(32, W, H, UNITS / 15);
-    g.Source()->Add(L"Video", mt, static_cast<LONG>(mt.GetSampleSize()), N, [](int i, BYTE* p, LONG cb) -> LONG {
+    // Before the last frame, the file as a crash would leave it: its header already describes
+    // the second part, and it reads.
+    std::vector<uint8_t> growing;
+    std::string readGrowing;
+    uint32_t secondPart = 0;
+    g.Source()->Add(L"Video", mt, static_cast<LONG>(mt.GetSampleSize()), N, [&](int i, BYTE* p, LONG cb) -> LONG {
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             i == N - 1 && std::chrono::steady_clock::now() < end;) {
+            std::ifstream in(file, std::ios::binary);
+            growing.assign(64 * 1024, 0);
+            in.read(reinterpret_cast<char*>(growing.data()), 64 * 1024);
+            const uint32_t first = Le32At(growing, 4);
+            in.seekg(8 + static_cast<std::streamoff>(first) + 4);
+            uint8_t size[4] = {};
+            in.read(reinterpret_cast<char*>(size), 4);
+            secondPart = Le32At(std::vector<uint8_t>(size, size + 4), 0);
+            if (in && secondPart != 0xFFFFFFFF) {
+                readGrowing = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                         "stream=nb_read_packets -of csv=p=0 '" + file + "'");
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         std::memset(p, i, cb);
         return cb;
     });
     ASSERT_EQ(g.Build(Wide(file)), S_OK);
     ASSERT_EQ(g.RunToEnd(nullptr, 120000), EC_COMPLETE);
+    ASSERT_FALSE(readGrowing.empty()) << "the second part's size is set while it grows";
+    EXPECT_TRUE(Le32At(growing, 44) & 0x10) << "the first part has its index: the header says so again";
+    const uint32_t firstPart = Le32At(growing, 48);
+    const std::size_t odml = std::search(growing.begin(), growing.end(), "odml", "odml" + 4) - growing.begin();
+    ASSERT_LT(odml, growing.size());
+    EXPECT_EQ(std::string(growing.begin() + odml - 8, growing.begin() + odml - 4), "LIST");
+    const uint32_t counted = Le32At(growing, odml + 12);
+    EXPECT_GE(secondPart, 4 + 12 + 8 + mt.GetSampleSize()) << "the second part's size takes in its first frame";
+    EXPECT_GE(counted, firstPart) << "the OpenDML header counts every frame";
+    EXPECT_GE(static_cast<uint32_t>(std::atoi(readGrowing.c_str())), counted) << "and those frames read";
     EXPECT_GT(std::filesystem::file_size(file), 1024ull * 1024 * 1024);
     std::string out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
                                  "stream=nb_read_packets,width,height -of default=nw=1 '" + file + "'");
@@ -372,6 +408,21 @@ TEST_F(AviWriteTest, FilesPastOneGibibyteGoOnInOpenDmlParts)
     in.read(next, 12);
     EXPECT_EQ(std::string(next, 4), "RIFF");
     EXPECT_EQ(std::string(next + 8, 4), "AVIX");
+    in.close();
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Whole);
+
+    // Cut inside the last part's next-to-last frame, as a crash there would leave it: the repair
+    // keeps every frame before and indexes the part.
+    const uint64_t chunk = 8 + mt.GetSampleSize();
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) - 2 * chunk);
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Unfinished);
+    const AviRepairResult repaired = RepairAviFile(file);
+    EXPECT_EQ(repaired.outcome, AviRepairResult::Outcome::Repaired) << repaired.Describe();
+    EXPECT_EQ(repaired.videoFrames, N - 2);
+    EXPECT_EQ(InspectAviFile(file), AviFileState::Whole);
+    out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
+                     "-of default=nw=1 '" + file + "'");
+    EXPECT_EQ(out, "nb_read_packets=" + std::to_string(N - 2) + "\n");
     std::filesystem::remove(file);
 }
 

@@ -6,6 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -74,17 +77,42 @@ TEST(EncodePipeline, TheFirstFailureDropsWhatWaitsAndComesBackToTheProducer)
 
 TEST(EncodePipeline, StoppingWithWorkLeftNeitherHangsNorCodesIt)
 {
-    CEncodePipeline pipeline;
+    // The coder holds the first slot until the test lets it go, so the others are still waiting
+    // when the stop comes, however slowly the test runs.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
     std::atomic<int> calls {0};
-    ASSERT_EQ(pipeline.Start(Slots(3), [&](EncodeSlot&) {
+    auto coder = [&](EncodeSlot&) {
         ++calls;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return open; });
         return S_OK;
-    }), S_OK);
+    };
+    auto letGo = [&] {
+        std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    };
+    auto coding = [&] {
+        for (int i = 0; i < 1000 && calls == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return calls == 1;
+    };
+    CEncodePipeline pipeline;
+    ASSERT_EQ(pipeline.Start(Slots(3), coder), S_OK);
     HRESULT hr = S_OK;
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(SubmitNumbered(pipeline, i, &hr));
-    pipeline.Stop();
-    EXPECT_LE(calls.load(), 1);
+    if (!coding()) {
+        letGo();
+        FAIL() << "the first slot is never coded";
+    }
+    std::thread stopper([&] { pipeline.Stop(); });
+    // No slot is free: Acquire returns only once the stop has begun.
+    EXPECT_EQ(pipeline.Acquire(&hr), nullptr);
+    EXPECT_EQ(hr, VFW_E_WRONG_STATE);
+    letGo();
+    stopper.join();
+    EXPECT_EQ(calls.load(), 1) << "only the slot being coded";
     // Stopped: no slot, and waiting returns at once.
     EXPECT_EQ(pipeline.Acquire(&hr), nullptr);
     EXPECT_EQ(hr, VFW_E_WRONG_STATE);
@@ -92,14 +120,16 @@ TEST(EncodePipeline, StoppingWithWorkLeftNeitherHangsNorCodesIt)
 
     // Discard drops what waits but lets the one being coded finish.
     calls = 0;
-    ASSERT_EQ(pipeline.Start(Slots(3), [&](EncodeSlot&) {
-        ++calls;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return S_OK;
-    }), S_OK);
+    open = false;
+    ASSERT_EQ(pipeline.Start(Slots(3), coder), S_OK);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(SubmitNumbered(pipeline, i, &hr));
+    if (!coding()) {
+        letGo();
+        FAIL() << "the first slot is never coded";
+    }
     pipeline.Discard();
+    letGo();
     EXPECT_EQ(pipeline.WaitIdle(), S_OK);
-    EXPECT_LE(calls.load(), 1);
+    EXPECT_EQ(calls.load(), 1);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(SubmitNumbered(pipeline, i, &hr));  // every slot came back
 }

@@ -54,7 +54,8 @@ TEST_F(FilterGraphEventsTest, AWaitingOwnerWakesForAnEventFromAnotherThread)
     });
     long code = 0;
     LONG_PTR p1 = 0, p2 = 0;
-    EXPECT_EQ(m_events->GetEvent(&code, &p1, &p2, -1), S_OK);
+    // A wait without end in use; a long one here, so that a lost wake fails instead of hanging.
+    EXPECT_EQ(m_events->GetEvent(&code, &p1, &p2, 10000), S_OK);
     EXPECT_EQ(code, EC_COMPLETE);
     poster.join();
 }

@@ -318,7 +318,7 @@ TEST(SourceStream, RetriesAFailedDeliveryBufferAfterOneMillisecond)
     ASSERT_EQ(source.m_pStream->Connect(&sink.m_pin, nullptr), S_OK);
     ASSERT_EQ(sink.Run(0), S_OK);
     ASSERT_EQ(source.Run(0), S_OK);
-    for (int i = 0; i < 2000 && sink.m_pin.m_nReceived < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 10000 && sink.m_pin.m_nReceived < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_EQ(source.Stop(), S_OK);
     ASSERT_EQ(sink.Stop(), S_OK);
     EXPECT_GE(sink.m_pin.m_nReceived, 5);

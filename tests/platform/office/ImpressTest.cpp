@@ -7,6 +7,7 @@
 #include "platform/office/TestPresentations.h"
 #include "platform/screen/PrivateXServer.h"
 #include "platform/x11/WindowFunctions.h"
+#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
 
@@ -54,6 +55,7 @@ class ImpressTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        testsupport::UsePrivateOfficeProfiles();
         s_pServer = new screentest::CPrivateXServer("1280x1024x24");
         s_pFolder = new testsupport::TempDir();
         auto start = Clock::now();

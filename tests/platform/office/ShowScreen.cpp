@@ -3,6 +3,10 @@
 #include "platform/x11/WindowFunctions.h"
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <set>
+#include <unistd.h>
 #include <thread>
 
 // Last: Xlib's macros (None, Bool) would break the headers above.
@@ -74,11 +78,88 @@ std::uint32_t WindowImage::AtFraction(double fx, double fy) const
 
 bool CaptureWindow(HWND window, WindowImage* image)
 {
-    if (!platform::GetWindowRect(window, &image->rect) || image->Width() <= 0
-        || image->Height() <= 0)
+    RECT rect {};
+    return platform::GetWindowRect(window, &rect) && CaptureRect(rect, image);
+}
+
+bool CaptureRect(const RECT& rect, WindowImage* image)
+{
+    image->rect = rect;
+    if (image->Width() <= 0 || image->Height() <= 0)
         return false;
-    return ReadScreen(image->rect.left, image->rect.top, image->Width(), image->Height(),
-                      &image->pixels);
+    return ReadScreen(rect.left, rect.top, image->Width(), image->Height(), &image->pixels);
+}
+
+long ForeignPixels(HWND window, std::uint32_t slideColour)
+{
+    WindowImage image;
+    if (!CaptureWindow(window, &image))
+        return -1;
+    long foreign = 0;
+    for (int y = 0; y < image.Height() - 3; ++y)
+        for (int x = 0; x < image.Width() - 3; ++x)
+            if (!(x < image.Width() / 4 && y < image.Height() * 2 / 5)
+                && !Near(image.At(x, y), slideColour))
+                ++foreign;
+    return foreign;
+}
+
+struct CTopLevelWatch::Impl {
+    std::atomic<bool> stop {false};
+    std::set<Window> seen;
+    std::map<Window, DWORD> owners;
+    std::thread thread;
+    XErrorHandler previous = nullptr;
+
+    void Run()
+    {
+        Display* d = XOpenDisplay(nullptr);
+        DWORD self = static_cast<DWORD>(getpid());
+        while (d && !stop) {
+            Window root = 0, parent = 0, *children = nullptr;
+            unsigned int count = 0;
+            if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+                for (unsigned int i = 0; i < count; ++i) {
+                    XWindowAttributes a;
+                    if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable)
+                        continue;
+                    auto owner = owners.find(children[i]);
+                    if (owner == owners.end())
+                        owner = owners.emplace(children[i], platform::GetWindowThreadProcessId(
+                                                                 children[i], nullptr)).first;
+                    if (owner->second != self)
+                        seen.insert(children[i]);
+                }
+                if (children)
+                    XFree(children);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (d)
+            XCloseDisplay(d);
+    }
+};
+
+CTopLevelWatch::CTopLevelWatch() : m_pImpl(std::make_unique<Impl>())
+{
+    // Windows come and go while it looks: their errors are no failure.
+    m_pImpl->previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    m_pImpl->thread = std::thread([impl = m_pImpl.get()] { impl->Run(); });
+}
+
+CTopLevelWatch::~CTopLevelWatch()
+{
+    Stop();
+}
+
+size_t CTopLevelWatch::Stop()
+{
+    m_pImpl->stop = true;
+    if (m_pImpl->thread.joinable()) {
+        m_pImpl->thread.join();
+        XSetErrorHandler(m_pImpl->previous);
+    }
+    return m_pImpl->seen.size();
 }
 
 }  // namespace officetest

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace officetest {
@@ -36,5 +37,28 @@ struct WindowImage {
 
 // False when the window has no rectangle or the screen cannot be read.
 bool CaptureWindow(HWND window, WindowImage* image);
+// The same for a rectangle of the screen.
+bool CaptureRect(const RECT& rect, WindowImage* image);
+
+// Pixels of the window that are not the slide's colour (SlideColour of TestPresentations.h),
+// leaving out the number's corner (top left) and the 3-pixel edge a window show leaves at the
+// right and the bottom; -1 when the window cannot be read.
+long ForeignPixels(HWND window, std::uint32_t slideColour);
+
+// Watches, while it lives, for windows of other processes (the office's) that become viewable at
+// top level, where the user would see them outside our window.
+class CTopLevelWatch {
+public:
+    CTopLevelWatch();
+    ~CTopLevelWatch();
+    CTopLevelWatch(const CTopLevelWatch&) = delete;
+    CTopLevelWatch& operator=(const CTopLevelWatch&) = delete;
+    // Stops watching; the number of such windows seen.
+    size_t Stop();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_pImpl;
+};
 
 }  // namespace officetest

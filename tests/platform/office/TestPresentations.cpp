@@ -204,6 +204,10 @@ bool MakePresentations(office::CImpressSession& session, const std::string& fold
                 page->remove(shape);
             }
             Reference<css::beans::XPropertySet> pageProps(page, UNO_QUERY_THROW);
+            if (options.pageWidth > 0 && options.pageHeight > 0) {
+                pageProps->setPropertyValue("Width", Any(static_cast<sal_Int32>(options.pageWidth)));
+                pageProps->setPropertyValue("Height", Any(static_cast<sal_Int32>(options.pageHeight)));
+            }
             Reference<css::beans::XPropertySet> background(
                 factory->createInstance("com.sun.star.drawing.Background"), UNO_QUERY_THROW);
             background->setPropertyValue("FillStyle", Any(css::drawing::FillStyle_SOLID));

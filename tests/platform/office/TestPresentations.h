@@ -28,6 +28,8 @@ struct ShowOptions {
     bool animations = true;
     bool pageSound = true;     // each slide's transition plays <name>.wav
     bool clickEffect = false;  // slide 1 gets the square, entering on the first click
+    long pageWidth = 0;        // the slides' size in 1/100 mm; 0: the office's default (16:9)
+    long pageHeight = 0;
 };
 
 // Writes `folder`/<name>.ppt, .pps, .pptx and .odp; false when the office refused.

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -298,7 +299,7 @@ TEST_F(AudioCapture, AStopKeepsTheSoundUpToTheStop)
     // Stops spread over one sample's length: whatever the phase, what came in before the stop
     // reaches the sink, not only the whole samples (which lost up to 50 ms).
     Connect();
-    double worst = 0;
+    std::vector<double> errors;
     std::string spans;
     for (auto span : {600ms, 610ms, 620ms, 630ms, 640ms, 650ms}) {
         std::size_t before = m_sink.Samples().size();
@@ -310,10 +311,14 @@ TEST_F(AudioCapture, AStopKeepsTheSoundUpToTheStop)
         std::vector<dshowtest::ReceivedSample> samples = m_sink.Samples();
         samples.erase(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(before));
         double recorded = static_cast<double>(Collect(samples, {44100, 16, 2}).frames) / 44100;
-        worst = std::max(worst, std::abs(recorded - ran));
+        errors.push_back(std::abs(recorded - ran));
         spans += " " + std::to_string(ran) + "/" + std::to_string(recorded);
     }
-    EXPECT_LT(worst, 0.035) << "ran/recorded:" << spans;
+    // Whole samples only would lose 0 to 50 ms by the phase, 25 ms in the middle of the six. A
+    // stop that stalls on a loaded machine may miss by more once or twice: the median tells.
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LT((errors[2] + errors[3]) / 2, 0.02) << "ran/recorded:" << spans;
+    EXPECT_LT(errors.back(), 0.25) << "ran/recorded:" << spans;
 }
 
 TEST_F(AudioCapture, RecordsEightBitMonoAtTheLowestRate)

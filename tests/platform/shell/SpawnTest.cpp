@@ -18,9 +18,9 @@ TEST(SpawnDetached, StartsTheProgramOrSaysWhyNot)
     std::string marker = dir.file("ran");
     // A path with a blank and a quote stays one argument: no shell sees it.
     EXPECT_EQ(SpawnDetached({"sh", "-c", "echo \"$1\" > \"$2\"", "sh", "it's here", marker}), SpawnResult::Started);
-    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
+    for (int i = 0; i < 500 && !std::filesystem::exists(marker); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    for (int i = 0; i < 50 && testsupport::ReadFile(marker).empty(); ++i)
+    for (int i = 0; i < 500 && testsupport::ReadFile(marker).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(testsupport::ReadFile(marker), "it's here\n");
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 using namespace platform;
@@ -62,22 +64,27 @@ TEST(WindowMessages, AGoneWindowRefusesAndNeverStrandsASender)
 {
     auto* dlg = new CEchoDlg;
     HWND hWnd = dlg->GetSafeHwnd();
-    std::atomic<bool> sent {false};
-    LRESULT result = -1;
-    std::thread worker([&] {
-        result = SendMessage(hWnd, WM_TEST, 1, 2);
-        sent = true;
+    // Shared with the worker: a stranded sender outlives the test.
+    auto sent = std::make_shared<std::atomic<bool>>(false);
+    auto result = std::make_shared<std::atomic<LRESULT>>(-1);
+    std::thread worker([hWnd, sent, result] {
+        *result = SendMessage(hWnd, WM_TEST, 1, 2);
+        *sent = true;
     });
     // Destroy the window while the worker waits for its reply.
-    while (!sent) {
+    for (int i = 0; i < 500 && !*sent; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (dlg) {
             delete dlg;
             dlg = nullptr;
         }
     }
+    if (!*sent) {
+        worker.detach();
+        FAIL() << "the sender was stranded";
+    }
     worker.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(*result, 0);
     EXPECT_FALSE(PostMessage(hWnd, WM_TEST, 0, 0));
     EXPECT_EQ(SendMessage(hWnd, WM_TEST, 0, 0), 0);
     EXPECT_EQ(FromHandle(hWnd), nullptr);

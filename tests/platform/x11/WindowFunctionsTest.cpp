@@ -9,6 +9,7 @@
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 // Last: Xlib's macros (None, Bool) would break the headers above.
 #include <X11/Xatom.h>
@@ -191,8 +192,12 @@ TEST_F(WindowFunctionsTest, TerminatesTheOwnerNamedByTheWindowsPid)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status));
 
-    // A window without a pid, a gone process, a closed handle.
+    // A window without _NET_WM_PID: the server knows its client (this process). A gone
+    // window, a gone process, a closed handle.
     Window plain = MakeWindow("plain", 0, 0, 10, 10);
+    EXPECT_EQ(GetWindowThreadProcessId(plain, &pid), static_cast<DWORD>(getpid()));
+    XDestroyWindow(m_pDisplay, plain);
+    XSync(m_pDisplay, False);
     pid = 99;
     EXPECT_EQ(GetWindowThreadProcessId(plain, &pid), 0u);
     EXPECT_EQ(pid, 0u);
@@ -200,6 +205,66 @@ TEST_F(WindowFunctionsTest, TerminatesTheOwnerNamedByTheWindowsPid)
               INVALID_PROCESS_HANDLE);
     EXPECT_EQ(OpenProcess(PROCESS_TERMINATE, FALSE, 0), INVALID_PROCESS_HANDLE);
     EXPECT_FALSE(TerminateProcess(INVALID_PROCESS_HANDLE, 0));
+}
+
+// Topmost as the window manager specification has it, with this test in the manager's place:
+// a request while the window is mapped, the state property itself while it is not.
+TEST_F(WindowFunctionsTest, TopmostGoesThroughTheWindowManagerAndChildrenKeepTheirOrder)
+{
+    Atom state = XInternAtom(m_pDisplay, "_NET_WM_STATE", False);
+    Atom above = XInternAtom(m_pDisplay, "_NET_WM_STATE_ABOVE", False);
+    auto states = [&](Window w) {
+        std::vector<Atom> atoms;
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_pDisplay, w, state, 0, 16, False, XA_ATOM, &type, &format, &count,
+                               &after, &data) == Success && data) {
+            auto* list = reinterpret_cast<unsigned long*>(data);
+            atoms.assign(list, list + count);
+            XFree(data);
+        }
+        return atoms;
+    };
+    Window hidden = XCreateSimpleWindow(m_pDisplay, DefaultRootWindow(m_pDisplay), 0, 0, 40, 40, 0, 0, 0);
+    XSync(m_pDisplay, False);
+    EXPECT_TRUE(SetWindowPos(hidden, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(states(hidden), std::vector<Atom> {above});
+    EXPECT_TRUE(SetWindowPos(hidden, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_TRUE(states(hidden).empty());
+
+    Window shown = MakeWindow("shown", 0, 0, 40, 40);
+    XSelectInput(m_pDisplay, DefaultRootWindow(m_pDisplay), SubstructureRedirectMask);
+    XSync(m_pDisplay, False);
+    EXPECT_TRUE(SetWindowPos(shown, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW));
+    XEvent e {};
+    bool asked = false;
+    while (XPending(m_pDisplay) && !asked) {
+        XNextEvent(m_pDisplay, &e);
+        asked = e.type == ClientMessage && e.xclient.window == shown
+            && e.xclient.message_type == state && e.xclient.data.l[0] == 1
+            && static_cast<Atom>(e.xclient.data.l[1]) == above;
+    }
+    EXPECT_TRUE(asked);
+    XSelectInput(m_pDisplay, DefaultRootWindow(m_pDisplay), 0);
+
+    // Children from the top; the top one goes down when another is raised.
+    Window parent = MakeWindow("parent", 0, 0, 200, 200);
+    Window first = XCreateSimpleWindow(m_pDisplay, parent, 0, 0, 50, 50, 0, 0, 0);
+    Window second = XCreateSimpleWindow(m_pDisplay, parent, 10, 10, 50, 50, 0, 0, 0);
+    XMapWindow(m_pDisplay, second);
+    XSync(m_pDisplay, False);
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), second);
+    EXPECT_EQ(GetWindow(second, GW_HWNDNEXT), first);
+    EXPECT_EQ(GetWindow(first, GW_HWNDNEXT), 0u);
+    EXPECT_TRUE(SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), first);
+    EXPECT_EQ(GetParent(first), parent);
+    EXPECT_EQ(GetParent(parent), 0u);
+    EXPECT_TRUE(IsWindowVisible(second));
+    EXPECT_FALSE(IsWindowVisible(first));
+    EXPECT_TRUE(InvalidateRect(second, nullptr, TRUE));
 }
 
 TEST(WindowFunctionsWithoutDisplay, EveryCallFails)
