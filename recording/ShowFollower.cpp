@@ -5,7 +5,7 @@
 
 namespace recording {
 
-CShowFollower::CShowFollower(HWND recordWindow) : m_hWnd(recordWindow)
+CShowFollower::CShowFollower()
 {
     m_keySettle.setSingleShot(true);
     m_keySettle.setInterval(kKeySettleMs);
@@ -18,9 +18,10 @@ CShowFollower::~CShowFollower()
     Stop();
 }
 
-void CShowFollower::Follow(const std::shared_ptr<office::Application>& application)
+void CShowFollower::Follow(HWND recordWindow, const std::shared_ptr<office::Application>& application)
 {
     Stop();
+    m_hWnd = recordWindow;
     if (!application)
         return;
     m_application = application;

@@ -1,262 +1,311 @@
-// The slide counter following a real show in LibreOffice Impress: keys pressed through XTEST
-// (xdotool) reach the show and, through the hook library, the window that holds it; the counter
-// shows the slide on screen, also when a key only runs an animation step and when the show
-// advances on its own timings.
+// The recording window following a real show in LibreOffice Impress through the hook library:
+// keys and clicks made through XTEST (xdotool), as a user's would be, reach the show and the
+// window; the slide counter shows the slide on screen, also when a key only runs an animation
+// step and when the show advances on its own timings.
+#include "RecordWindowSupport.h"
 #include "platform/hook/HookTestSupport.h"
 #include "platform/office/TestPresentations.h"
 
+#include "options/OptionFile.h"
 #include "platform/office/PowerPointApplication.h"
-#include "platform/ui/Dialog.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/WindowMessages.h"
 #include "platform/x11/WindowFunctions.h"
 #include "recording/KeyboardHook.h"
-#include "recording/ShowFollower.h"
-#include "recording/SlideCounter.h"
+#include "recording/RecordDlg.h"
 #include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
-#include <QLabel>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <map>
 #include <string>
+
+// Last: Xlib's macros would break the headers above.
+#include <X11/Xlib.h>
+
+using namespace recording;
+using hooktest::Xdotool;
+using recordtest::PumpUntil;
 
 namespace {
 
-using namespace recording;
-using hooktest::WaitFor;
-using hooktest::Xdotool;
-
-constexpr const char* kMarker = "{F2A8A4B1-A100-49ce-8D88-664611FEC98B}";
-
-// The recording window's part in following the show: its slide area holds the office's window,
-// its counter follows the hook's keys and the show's own position.
-class CShowHostDlg : public platform::CDialog {
+// Counts the messages a window has handled, by id (and the looks after a key, WM_SHOW_SLIDE_CHANGED
+// with wParam 0): the filter sees each just before the window handles it.
+class CHandledMessages : public QObject {
 public:
-    CShowHostDlg() : CDialog(131), m_follower(GetSafeHwnd())
+    explicit CHandledMessages(QObject* window) { window->installEventFilter(this); }
+    int Count(UINT msg) const { return m_counts.count(msg) ? m_counts.at(msg) : 0; }
+    int m_nKeyChecks = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
     {
-        setWindowTitle("show host");
-        setGeometry(0, 0, 900, 700);
-        m_pArea = new QWidget(this);
-        m_pArea->setGeometry(20, 60, 640, 480);
-        m_pArea->setAttribute(Qt::WA_NativeWindow);
-        m_pCounter = new QLabel(this);
-        m_pCounter->setGeometry(20, 20, 200, 30);
-        MapMessage(WM_HOOK_KEY, [this](WPARAM key, LPARAM) {
-            ++m_nKeys;
-            if (ApplyHookKey(m_counter, static_cast<UINT>(key), m_hMain, m_hMain)) {
-                ShowCounter();
-                m_follower.KeyHandled();
-            }
-            return 0;
-        });
-        MapMessage(WM_HOOK_CLICK, [this](WPARAM, LPARAM click) {
-            m_clicks.push_back(ApplyHookClick(*reinterpret_cast<const MOUSEHOOKSTRUCT*>(click), SlideArea(),
-                                           m_hMain, GetSafeHwnd()));
-            return 0;
-        });
-        MapMessage(WM_SHOW_SLIDE_CHANGED, [this](WPARAM reported, LPARAM) {
-            if (long position = ShowPosition(); position > 0) {
-                m_counter.SetPosition(position);
-                ShowCounter();
-            }
-            if (reported == 0)
+        if (e->type() == platform::detail::CMessageEvent::EventType()) {
+            auto* message = static_cast<platform::detail::CMessageEvent*>(e);
+            ++m_counts[message->m_msg];
+            if (message->m_msg == WM_SHOW_SLIDE_CHANGED && message->m_wParam == 0)
                 ++m_nKeyChecks;
-            return 0;
-        });
+        }
+        return false;
     }
-
-    ~CShowHostDlg() override
-    {
-        RemoveKeyboardHook();
-        m_follower.Stop();
-        // Back to the root first: the office's window must not die with ours.
-        if (m_hMain)
-            platform::SetParent(m_hMain, 0);
-    }
-
-    // Opens the file, runs its show in the slide area and installs the hook.
-    bool Start(const std::shared_ptr<office::Application>& app, const std::string& file, long advanceMode)
-    {
-        show();
-        if (FAILED(app->put_Caption(kMarker)) || FAILED(app->put_Visible(1)))
-            return false;
-        // The show alone in the slide area, its bars hidden.
-        for (const char* bar : {"Web", "Menu Bar (Slide Show)"})
-            if (FAILED(app->get_CommandBars()->Item(bar)->put_Property(3)))
-                return false;
-        m_presentation = app->get_Presentations()->Open(file, 1, 0, 1);
-        if (!m_presentation)
-            return false;
-        auto settings = m_presentation->get_SlideShowSettings();
-        settings->put_ShowType(2);
-        settings->put_AdvanceMode(advanceMode);
-        m_follower.Follow(app);
-        if (!settings->Run())
-            return false;
-        // The office's main window is also the window its show draws in, the pane.
-        m_hMain = platform::FindWindowA(nullptr, kMarker);
-        if (!m_hMain || !platform::SetParent(m_hMain, SlideArea()) || !platform::MoveWindow(m_hMain, 0, 0, 640, 480, TRUE))
-            return false;
-        m_counter.SetCount(m_presentation->get_Slides()->get_Count());
-        m_counter.SetPosition(ShowPosition());
-        ShowCounter();
-        if (!InstallKeyboardHook(GetSafeHwnd()))
-            return false;
-        return platform::SetForegroundWindow(m_hMain);
-    }
-
-    HWND SlideArea() const { return static_cast<HWND>(m_pArea->winId()); }
-    std::string CounterText() const { return m_pCounter->text().toStdString(); }
-    long ShowPosition() { return m_presentation->get_SlideShowWindow()->get_View()->get_CurrentShowPosition(); }
-    HWND Main() const { return m_hMain; }
-
-    int m_nKeys = 0;       // WM_HOOK_KEY handled, counted or not
-    int m_nKeyChecks = 0;  // looks at the show after a counted key
-    std::vector<bool> m_clicks;
 
 private:
-    void ShowCounter() { m_pCounter->setText(QString::fromStdString(m_counter.Text())); }
-
-    QWidget* m_pArea = nullptr;
-    QLabel* m_pCounter = nullptr;
-    std::shared_ptr<office::Presentation> m_presentation;
-    HWND m_hMain = 0;
-    CSlideCounter m_counter;
-    CShowFollower m_follower;
+    std::map<UINT, int> m_counts;
 };
+
+// A window that takes handlers from outside.
+class CPlainWindow : public platform::CDialog {
+public:
+    using CDialog::CDialog;
+    using CDialog::MapMessage;
+};
+
+// Whether top-level window `upper` is stacked above `lower`.
+bool IsAbove(HWND upper, HWND lower)
+{
+    Display* display = XOpenDisplay(nullptr);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    int up = -1, low = -1;
+    if (display && XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count; ++i) {
+            up = children[i] == upper ? static_cast<int>(i) : up;
+            low = children[i] == lower ? static_cast<int>(i) : low;
+        }
+        XFree(children);
+    }
+    if (display)
+        XCloseDisplay(display);
+    return up >= 0 && low >= 0 && up > low;
+}
 
 class HookFollowTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        ASSERT_TRUE(hooktest::StartDisplay());
         testsupport::UsePrivateOfficeProfiles();
+        s_pFolder = new testsupport::TempDir();
         std::string error;
-        m_app = office::Application::Create(&error);
-        ASSERT_TRUE(m_app) << error;
-        officetest::ShowOptions options;
-        options.pageSound = false;
-        options.clickEffect = true;
-        ASSERT_TRUE(officetest::MakePresentations(*m_app->Session(), m_folder.path().string(), "deck", options));
-        m_dlg = std::make_unique<CShowHostDlg>();
+        auto app = office::Application::Create(&error);
+        ASSERT_TRUE(app) << error;
+        officetest::ShowOptions deck;  // a slide a second
+        deck.pageSound = false;
+        deck.pageWidth = 28000;  // 4:3, as the slide area
+        deck.pageHeight = 21000;
+        s_bMade = officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "timed", deck);
+        deck.manualAdvance = true;
+        deck.clickEffect = true;  // slide 1's square comes in on the first step
+        s_bMade = s_bMade && officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "manual", deck);
     }
-    void TearDown() override
-    {
-        m_dlg.reset();
-        m_app.reset();
-    }
-    std::string Deck() const { return m_folder.file("deck.odp"); }
+    static void TearDownTestSuite() { delete s_pFolder; }
 
-    // Presses a key in whatever has the focus, and waits until the window has handled it and, when
-    // it counted it, has looked at the show afterwards.
-    void Press(const std::string& key)
+    HookFollowTest() : m_config("VANTOREL_CONFIG_DIR", m_dir.file("config"))
     {
-        int keys = m_dlg->m_nKeys;
-        int checks = m_dlg->m_nKeyChecks;
+        options::CBurnSettings burn;
+        options::CRecordingOptions record(burn);
+        record.m_nPptWidth = 640;
+        record.m_nPptHeight = 480;
+        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
+    }
+    void SetUp() override { ASSERT_TRUE(s_bMade); }
+
+    // Runs the window on one presentation with `body` inside its loop.
+    void RunWindow(const std::string& presentation, const std::function<void()>& body)
+    {
+        m_owner.m_paths = {s_pFolder->file(presentation)};
+        m_dlg.m_pMainDlg = &m_owner;
+        recordtest::RunWindow(m_dlg, body);
+    }
+    std::string Counter() { return m_dlg.GetDlgItemText(IDC_REC_SLIDE_COUNTER).toStdString(); }
+    long ShowPosition() { return m_dlg.Driver().CurrentShowPosition(); }
+    HWND Pane() { return CRecordDlg::GetSlideShowPane(); }
+    RECT SlideArea()
+    {
+        RECT area {};
+        platform::GetWindowRect(static_cast<HWND>(m_dlg.GetDlgItem(IDC_REC_SLIDE_AREA)->winId()), &area);
+        return area;
+    }
+
+    // Presses a key in whatever has the keyboard and waits until the window has handled it and,
+    // when it counted it, has looked at the show afterwards.
+    void Press(const std::string& key, bool counted = true)
+    {
+        int keys = m_handled.Count(WM_HOOK_KEY);
+        int checks = m_handled.m_nKeyChecks;
         ASSERT_TRUE(Xdotool({"key", key}));
-        ASSERT_TRUE(WaitFor([&] { return m_dlg->m_nKeys > keys; })) << key;
-        WaitFor([&] { return m_dlg->m_nKeyChecks > checks; }, 2 * CShowFollower::kKeySettleMs + 2000);
+        ASSERT_TRUE(PumpUntil([&] { return m_handled.Count(WM_HOOK_KEY) > keys; }, 10000)) << key;
+        if (counted)
+            ASSERT_TRUE(PumpUntil([&] { return m_handled.m_nKeyChecks > checks; }, 10000)) << key;
+    }
+    // As the start of a recording and the navigation buttons do.
+    void GiveShowTheKeyboard()
+    {
+        ASSERT_TRUE(platform::SetForegroundWindow(Pane()));
+        ASSERT_EQ(platform::GetForegroundWindow(), Pane());
+    }
+    void Click(const RECT& area, int dx, int dy)
+    {
+        int clicks = m_handled.Count(WM_HOOK_CLICK);
+        ASSERT_TRUE(Xdotool({"mousemove", "--sync", std::to_string(area.left + dx), std::to_string(area.top + dy),
+                             "click", "1"}));
+        ASSERT_TRUE(PumpUntil([&] { return m_handled.Count(WM_HOOK_CLICK) > clicks; }, 10000));
     }
 
-    testsupport::TempDir m_folder;
-    std::shared_ptr<office::Application> m_app;
-    std::unique_ptr<CShowHostDlg> m_dlg;
+    static testsupport::TempDir* s_pFolder;
+    static bool s_bMade;
+    testsupport::TempDir m_dir;
+    testsupport::ScopedEnv m_config;
+    recordtest::CTestOwner m_owner;
+    CRecordDlg m_dlg;
+    CHandledMessages m_handled {&m_dlg};
 };
+
+testsupport::TempDir* HookFollowTest::s_pFolder = nullptr;
+bool HookFollowTest::s_bMade = false;
 
 }  // namespace
 
 TEST_F(HookFollowTest, HookCounterFollowsAShowOnItsTimingsWithoutAnyKey)
 {
-    ASSERT_TRUE(m_dlg->Start(m_app, Deck(), 2));  // use slide timings: a slide a second
-    EXPECT_EQ(m_dlg->CounterText(), "1/5");
-    for (long slide = 2; slide <= 4; ++slide) {
-        std::string expected = std::to_string(slide) + "/5";
-        EXPECT_TRUE(WaitFor([&] { return m_dlg->CounterText() == expected; }, 8000))
-            << "waiting for " << expected << ", counter " << m_dlg->CounterText() << ", show at "
-            << m_dlg->ShowPosition();
-    }
-    EXPECT_EQ(m_dlg->m_nKeys, 0);
+    RunWindow("timed.odp", [&] {
+        EXPECT_EQ(Counter(), "1/5");
+        for (long slide = 2; slide <= 4; ++slide) {
+            std::string expected = std::to_string(slide) + "/5";
+            EXPECT_TRUE(PumpUntil([&] { return Counter() == expected; }, 8000))
+                << "waiting for " << expected << ", counter " << Counter() << ", show at " << ShowPosition();
+        }
+    });
+    EXPECT_EQ(m_handled.Count(WM_HOOK_KEY), 0);
 }
 
 TEST_F(HookFollowTest, HookKeysStepTheShowAndTheCounterShowsTheSlideOnScreen)
 {
-    ASSERT_TRUE(m_dlg->Start(m_app, Deck(), 1));  // manual advance
-    EXPECT_EQ(m_dlg->CounterText(), "1/5");
-    struct Step {
-        const char* key;
-        long slide;
-    };
-    // The first Page Down only brings in slide 1's square (an animation step); the counter, which
-    // counts it as a slide at first, comes back to the slide on screen. At the ends the counter
-    // stays within 1 and 5.
-    const Step steps[] = {{"Next", 1}, {"Next", 2}, {"Right", 3}, {"End", 5}, {"Right", 5}, {"Left", 4},
-                          {"Prior", 3}, {"Home", 1}, {"Prior", 1}, {"Left", 1}};
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.key);
-        Press(step.key);
-        std::string expected = std::to_string(step.slide) + "/5";
-        EXPECT_TRUE(WaitFor([&] { return m_dlg->ShowPosition() == step.slide; }, 5000))
-            << "show at " << m_dlg->ShowPosition() << ", keyboard on " << platform::GetForegroundWindow()
-            << ", the show's window " << m_dlg->Main();
-        EXPECT_TRUE(WaitFor([&] { return m_dlg->CounterText() == expected; }, 5000))
-            << "counter " << m_dlg->CounterText();
-    }
+    RunWindow("manual.odp", [&] {
+        GiveShowTheKeyboard();
+        struct Step {
+            const char* key;
+            long slide;
+        };
+        // The Part's rules, and keys the show takes that the rules do not know (Down, Up, space):
+        // whatever the keys, the counter ends on the slide on screen. At the ends it stays within
+        // 1 and 5; after the last slide the show's end screen still counts as 5.
+        const Step steps[] = {{"Next", 2}, {"Down", 3}, {"End", 5}, {"Right", 5}, {"Left", 4}, {"Up", 3},
+                              {"Prior", 2}, {"Home", 1}, {"Prior", 1}, {"Left", 1}, {"space", 2}};
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.key);
+            Press(step.key);
+            std::string expected = std::to_string(step.slide) + "/5";
+            EXPECT_TRUE(PumpUntil([&] { return ShowPosition() == step.slide; }, 5000))
+                << "show at " << ShowPosition() << ", keyboard on " << platform::GetForegroundWindow()
+                << ", the show's window " << Pane();
+            EXPECT_TRUE(PumpUntil([&] { return Counter() == expected; }, 5000)) << "counter " << Counter();
+        }
+    });
 }
 
 TEST_F(HookFollowTest, HookKeyWhileAnotherWindowIsInFrontChangesNothing)
 {
-    ASSERT_TRUE(m_dlg->Start(m_app, Deck(), 1));
-    Press("Next");  // the square
-    Press("Next");
-    ASSERT_TRUE(WaitFor([&] { return m_dlg->CounterText() == "2/5"; }));
-    QLineEdit other;
-    other.setGeometry(950, 100, 200, 30);
-    other.show();
-    ASSERT_TRUE(platform::SetForegroundWindow(static_cast<HWND>(other.winId())));
-    for (const char* key : {"Next", "End", "Home"}) {
-        int keys = m_dlg->m_nKeys;
-        ASSERT_TRUE(Xdotool({"key", key}));
-        ASSERT_TRUE(WaitFor([&] { return m_dlg->m_nKeys > keys; })) << key;
-        EXPECT_EQ(m_dlg->CounterText(), "2/5") << key;
-    }
-    EXPECT_EQ(m_dlg->ShowPosition(), 2) << "the keys went to the other window";
+    RunWindow("manual.odp", [&] {
+        GiveShowTheKeyboard();
+        Press("Next");
+        ASSERT_TRUE(PumpUntil([&] { return Counter() == "2/5"; }, 5000));
+        QLineEdit other;
+        other.setGeometry(100, 100, 200, 30);
+        other.show();
+        ASSERT_TRUE(platform::SetForegroundWindow(static_cast<HWND>(other.winId())));
+        for (const char* key : {"Next", "End", "Home"}) {
+            Press(key, false);
+            EXPECT_EQ(Counter(), "2/5") << key;
+        }
+        EXPECT_EQ(ShowPosition(), 2) << "the keys went to the other window";
+    });
 }
 
 TEST_F(HookFollowTest, HookClickInTheSlideAreaBringsTheRecordingWindowToTheFront)
 {
-    ASSERT_TRUE(m_dlg->Start(m_app, Deck(), 1));
-    // Another window over the recording window's corner, the show holding the keyboard.
-    QLineEdit other;
-    other.setGeometry(700, 0, 200, 30);
-    other.show();
-    ASSERT_TRUE(WaitFor([&] { return other.isVisible(); }));
-    ASSERT_EQ(platform::GetForegroundWindow(), m_dlg->Main());
+    RunWindow("manual.odp", [&] {
+        RECT area = SlideArea();
+        ASSERT_GT(area.right - area.left, 300);
+        HWND areaWindow = static_cast<HWND>(m_dlg.GetDlgItem(IDC_REC_SLIDE_AREA)->winId());
+        HWND dlgWindow = m_dlg.GetSafeHwnd();
+        // Another program's window over the recording window, outside the slide area.
+        QLineEdit other;
+        other.setGeometry(area.right + 10, area.top, 150, 30);
+        other.show();
+        HWND otherWindow = static_cast<HWND>(other.winId());
+        ASSERT_TRUE(platform::SetForegroundWindow(otherWindow));
+        ASSERT_TRUE(IsAbove(otherWindow, dlgWindow));
 
-    // Outside the slide area: nothing.
-    ASSERT_TRUE(Xdotool({"mousemove", "--sync", "800", "650", "click", "1"}));
-    ASSERT_TRUE(WaitFor([&] { return m_dlg->m_clicks.size() == 1; }));
-    EXPECT_FALSE(m_dlg->m_clicks[0]);
-    // Inside: the recording window comes to the front, and the show keeps the keyboard.
-    ASSERT_TRUE(Xdotool({"mousemove", "--sync", "340", "300", "click", "1"}));
-    ASSERT_TRUE(WaitFor([&] { return m_dlg->m_clicks.size() == 2; }));
-    EXPECT_TRUE(m_dlg->m_clicks[1]);
-    EXPECT_EQ(platform::GetForegroundWindow(), m_dlg->Main());
-    // With the recording window itself in front, the same click changes nothing.
-    ASSERT_TRUE(platform::SetForegroundWindow(static_cast<HWND>(other.winId())));
-    ASSERT_TRUE(platform::SetForegroundWindow(m_dlg->GetSafeHwnd()));
-    ASSERT_EQ(platform::GetForegroundWindow(), m_dlg->GetSafeHwnd());
-    ASSERT_TRUE(Xdotool({"click", "1"}));  // the pointer is still there
-    ASSERT_TRUE(WaitFor([&] { return m_dlg->m_clicks.size() == 3; }));
-    EXPECT_FALSE(m_dlg->m_clicks[2]);
+        // The rule on the window's own areas (a real click activates the window it hits anyway):
+        // nothing while another window has the keyboard, nothing outside the slide area.
+        MOUSEHOOKSTRUCT inside {{area.left + 100, area.top + 100}, 0, 1, 0};
+        MOUSEHOOKSTRUCT outside {{area.right + 5, area.top - 20}, 0, 1, 0};
+        EXPECT_FALSE(ApplyHookClick(inside, areaWindow, m_dlg.GetPowerPointWindow(), dlgWindow));
+        GiveShowTheKeyboard();
+        EXPECT_FALSE(ApplyHookClick(outside, areaWindow, m_dlg.GetPowerPointWindow(), dlgWindow));
+        EXPECT_TRUE(IsAbove(otherWindow, dlgWindow));
+        // Inside, the show having the keyboard: the recording window to the front, the show keeps it.
+        EXPECT_TRUE(ApplyHookClick(inside, areaWindow, m_dlg.GetPowerPointWindow(), dlgWindow));
+        EXPECT_TRUE(IsAbove(dlgWindow, otherWindow));
+        EXPECT_EQ(platform::GetForegroundWindow(), Pane());
+
+        // The same through a real click, from the hook to the window.
+        ASSERT_TRUE(platform::SetForegroundWindow(otherWindow));
+        GiveShowTheKeyboard();
+        ASSERT_TRUE(IsAbove(otherWindow, dlgWindow));
+        Click(area, 100, 100);
+        EXPECT_TRUE(IsAbove(dlgWindow, otherWindow));
+    });
+}
+
+TEST_F(HookFollowTest, HookCounterComesBackWhenAKeyOnlyRunsAnAnimationStep)
+{
+    // The first Page Down brings in slide 1's square, and the show stays on slide 1. The show
+    // runs in a window of the office's own, where the square waits for that step, before a window
+    // holding only the counter, as the recording window does.
+    auto app = office::Application::Create();
+    ASSERT_TRUE(app);
+    ASSERT_EQ(app->put_Caption(kPowerPointCaption), S_OK);
+    auto presentation = app->get_Presentations()->Open(s_pFolder->file("manual.odp"), 1, 0, 1);
+    ASSERT_TRUE(presentation);
+    presentation->get_SlideShowSettings()->put_ShowType(2);
+    ASSERT_TRUE(presentation->get_SlideShowSettings()->Run());
+    HWND show = platform::FindWindowA(nullptr, kPowerPointCaption);
+    auto view = presentation->get_SlideShowWindow()->get_View();
+    CSlideCounter counter;
+    counter.SetCount(5);
+    CShowFollower follower;
+    CPlainWindow window(IDD_RECORD_DIALOG);
+    CHandledMessages handled(&window);
+    window.MapMessage(WM_HOOK_KEY, [&](WPARAM key, LPARAM) {
+        if (ApplyHookKey(counter, static_cast<UINT>(key), show, show))
+            follower.KeyHandled();
+        return 0;
+    });
+    window.MapMessage(WM_SHOW_SLIDE_CHANGED, [&](WPARAM, LPARAM) {
+        counter.SetPosition(view->get_CurrentShowPosition());
+        return 0;
+    });
+    follower.Follow(window.GetSafeHwnd(), app);
+    ASSERT_TRUE(InstallKeyboardHook(window.GetSafeHwnd()));
+    ASSERT_TRUE(platform::SetForegroundWindow(show));
+    for (long slide : {1, 2}) {
+        int checks = handled.m_nKeyChecks;
+        ASSERT_TRUE(Xdotool({"key", "Next"}));
+        ASSERT_TRUE(PumpUntil([&] { return handled.m_nKeyChecks > checks; }, 10000));
+        EXPECT_TRUE(PumpUntil([&] { return view->get_CurrentShowPosition() == slide; }, 5000));
+        EXPECT_TRUE(PumpUntil([&] { return counter.Position() == slide; }, 5000)) << counter.Text();
+    }
+    RemoveKeyboardHook();
+    follower.Stop();
 }
 
 TEST(HookInstall, HookThatCannotInstallIsToldOnTheWindow)
 {
-    ASSERT_TRUE(hooktest::StartDisplay());
-    platform::CDialog window(131);
+    platform::CDialog window(IDD_RECORD_DIALOG);
     std::vector<platform::MessageBoxRequest> boxes;
     auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& box) {
         boxes.push_back(box);

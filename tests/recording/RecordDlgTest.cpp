@@ -10,6 +10,7 @@
 #include "platform/ui/ComboBox.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/x11/WindowFunctions.h"
+#include "RecordWindowSupport.h"
 #include "recording/RecordDlg.h"
 #include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
@@ -18,42 +19,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <thread>
 
 using namespace recording;
+using recordtest::CTestOwner;
+using recordtest::PumpUntil;
+using recordtest::RunWindow;
 using officetest::Near;
 using officetest::SlideColour;
 using officetest::WindowImage;
 
 namespace {
-
-// The main window's side: the presentations and the program folder.
-class CTestOwner : public IRecordingOwner {
-public:
-    std::vector<std::string> m_paths;
-    std::string m_strFolder = "/nonexistent/";
-    std::vector<std::string> GetPresentationList() const override { return m_paths; }
-    const std::string& GetProgramFolder() const override { return m_strFolder; }
-};
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        QApplication::processEvents();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
 
 // Inside the capture frame (less its outline) nothing but the slide: its colour, black where it
 // is letterboxed, its number's corner, and the thin edge the window show draws along the slide's
@@ -135,16 +115,6 @@ protected:
     ~RecordDlgTest() override { platform::SetMessageBoxHandler(m_previous); }
 
     void SetUp() override { ASSERT_TRUE(s_bMade); }
-
-    // Runs the window modally with `body` inside its loop, then closes it as the close box does.
-    void RunWindow(CRecordDlg& dlg, const std::function<void()>& body)
-    {
-        QTimer::singleShot(0, &dlg, [&] {
-            body();
-            dlg.close();
-        });
-        dlg.DoModal();
-    }
 
     QString Text(CRecordDlg& dlg, int id) { return dlg.GetDlgItemText(id); }
 
