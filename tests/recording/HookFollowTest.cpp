@@ -6,17 +6,15 @@
 #include "platform/hook/HookTestSupport.h"
 #include "platform/office/TestPresentations.h"
 
-#include "options/OptionFile.h"
 #include "platform/office/PowerPointApplication.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/x11/WindowFunctions.h"
 #include "recording/KeyboardHook.h"
 #include "recording/RecordDlg.h"
-#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
-#include <QLineEdit>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +61,32 @@ public:
     using CDialog::MapMessage;
 };
 
+// A window of another program: a plain X window on a connection of its own, mapped on top.
+class CForeignWindow {
+public:
+    CForeignWindow(int x, int y, int width, int height) : m_pDisplay(XOpenDisplay(nullptr))
+    {
+        if (!m_pDisplay)
+            return;
+        m_window = XCreateSimpleWindow(m_pDisplay, DefaultRootWindow(m_pDisplay), x, y, width, height, 0, 0,
+                                       0xFFFFFF);
+        XMapRaised(m_pDisplay, m_window);
+        XSync(m_pDisplay, False);
+    }
+    ~CForeignWindow()
+    {
+        if (m_pDisplay) {
+            XDestroyWindow(m_pDisplay, m_window);
+            XCloseDisplay(m_pDisplay);
+        }
+    }
+    HWND Handle() const { return static_cast<HWND>(m_window); }
+
+private:
+    Display* m_pDisplay;
+    Window m_window = 0;
+};
+
 // Whether top-level window `upper` is stacked above `lower`.
 bool IsAbove(HWND upper, HWND lower)
 {
@@ -86,30 +110,21 @@ class HookFollowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        testsupport::UsePrivateOfficeProfiles();
         s_pFolder = new testsupport::TempDir();
-        std::string error;
-        auto app = office::Application::Create(&error);
-        ASSERT_TRUE(app) << error;
-        officetest::ShowOptions deck;  // a slide a second
-        deck.pageSound = false;
-        deck.pageWidth = 28000;  // 4:3, as the slide area
-        deck.pageHeight = 21000;
-        s_bMade = officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "timed", deck);
-        deck.manualAdvance = true;
-        deck.clickEffect = true;  // slide 1's square comes in on the first step
-        s_bMade = s_bMade && officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "manual", deck);
+        officetest::ShowOptions timed;  // a slide a second
+        timed.pageSound = false;
+        timed.pageWidth = 28000;  // 4:3, as the slide area
+        timed.pageHeight = 21000;
+        officetest::ShowOptions manual = timed;
+        manual.manualAdvance = true;
+        officetest::ShowOptions effect = manual;
+        effect.clickEffect = true;  // slide 1's square comes in on the first step
+        s_bMade = recordtest::MakeDecks(s_pFolder->path().string(),
+                                        {{"timed", timed}, {"manual", manual}, {"effect", effect}});
     }
     static void TearDownTestSuite() { delete s_pFolder; }
 
-    HookFollowTest() : m_config("VANTOREL_CONFIG_DIR", m_dir.file("config"))
-    {
-        options::CBurnSettings burn;
-        options::CRecordingOptions record(burn);
-        record.m_nPptWidth = 640;
-        record.m_nPptHeight = 480;
-        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
-    }
+    HookFollowTest() : m_config("VANTOREL_CONFIG_DIR", m_dir.file("config")) { recordtest::SaveSlideArea(640, 480); }
     void SetUp() override { ASSERT_TRUE(s_bMade); }
 
     // Runs the window on one presentation with `body` inside its loop.
@@ -117,7 +132,11 @@ protected:
     {
         m_owner.m_paths = {s_pFolder->file(presentation)};
         m_dlg.m_pMainDlg = &m_owner;
-        recordtest::RunWindow(m_dlg, body);
+        recordtest::RunWindow(m_dlg, [&] {
+            // The window raises and activates itself as it shows: the test begins after that.
+            ASSERT_TRUE(PumpUntil([&] { return QApplication::activeWindow() == &m_dlg; }, 5000));
+            body();
+        });
     }
     std::string Counter() { return m_dlg.GetDlgItemText(IDC_REC_SLIDE_COUNTER).toStdString(); }
     long ShowPosition() { return m_dlg.Driver().CurrentShowPosition(); }
@@ -145,6 +164,17 @@ protected:
     {
         ASSERT_TRUE(platform::SetForegroundWindow(Pane()));
         ASSERT_EQ(platform::GetForegroundWindow(), Pane());
+    }
+    // Page Down until the show is on slide 2: a show that has just started may not yet take the
+    // first key.
+    void StepToSecondSlide()
+    {
+        for (int i = 0; i < 3 && ShowPosition() != 2; ++i) {
+            Press("Next");
+            PumpUntil([&] { return ShowPosition() == 2; }, 2000);
+        }
+        ASSERT_EQ(ShowPosition(), 2);
+        ASSERT_TRUE(PumpUntil([&] { return Counter() == "2/5"; }, 5000)) << Counter();
     }
     void Click(const RECT& area, int dx, int dy)
     {
@@ -185,6 +215,7 @@ TEST_F(HookFollowTest, HookKeysStepTheShowAndTheCounterShowsTheSlideOnScreen)
 {
     RunWindow("manual.odp", [&] {
         GiveShowTheKeyboard();
+        StepToSecondSlide();
         struct Step {
             const char* key;
             long slide;
@@ -192,7 +223,7 @@ TEST_F(HookFollowTest, HookKeysStepTheShowAndTheCounterShowsTheSlideOnScreen)
         // The Part's rules, and keys the show takes that the rules do not know (Down, Up, space):
         // whatever the keys, the counter ends on the slide on screen. At the ends it stays within
         // 1 and 5; after the last slide the show's end screen still counts as 5.
-        const Step steps[] = {{"Next", 2}, {"Down", 3}, {"End", 5}, {"Right", 5}, {"Left", 4}, {"Up", 3},
+        const Step steps[] = {{"Down", 3}, {"End", 5}, {"Right", 5}, {"Left", 4}, {"Up", 3},
                               {"Prior", 2}, {"Home", 1}, {"Prior", 1}, {"Left", 1}, {"space", 2}};
         for (const Step& step : steps) {
             SCOPED_TRACE(step.key);
@@ -210,12 +241,9 @@ TEST_F(HookFollowTest, HookKeyWhileAnotherWindowIsInFrontChangesNothing)
 {
     RunWindow("manual.odp", [&] {
         GiveShowTheKeyboard();
-        Press("Next");
-        ASSERT_TRUE(PumpUntil([&] { return Counter() == "2/5"; }, 5000));
-        QLineEdit other;
-        other.setGeometry(100, 100, 200, 30);
-        other.show();
-        ASSERT_TRUE(platform::SetForegroundWindow(static_cast<HWND>(other.winId())));
+        StepToSecondSlide();
+        CForeignWindow other(100, 100, 200, 30);
+        ASSERT_TRUE(platform::SetForegroundWindow(other.Handle()));
         for (const char* key : {"Next", "End", "Home"}) {
             Press(key, false);
             EXPECT_EQ(Counter(), "2/5") << key;
@@ -232,10 +260,8 @@ TEST_F(HookFollowTest, HookClickInTheSlideAreaBringsTheRecordingWindowToTheFront
         HWND areaWindow = static_cast<HWND>(m_dlg.GetDlgItem(IDC_REC_SLIDE_AREA)->winId());
         HWND dlgWindow = m_dlg.GetSafeHwnd();
         // Another program's window over the recording window, outside the slide area.
-        QLineEdit other;
-        other.setGeometry(area.right + 10, area.top, 150, 30);
-        other.show();
-        HWND otherWindow = static_cast<HWND>(other.winId());
+        CForeignWindow other(area.right + 10, area.top, 150, 30);
+        HWND otherWindow = other.Handle();
         ASSERT_TRUE(platform::SetForegroundWindow(otherWindow));
         ASSERT_TRUE(IsAbove(otherWindow, dlgWindow));
 
@@ -269,7 +295,7 @@ TEST_F(HookFollowTest, HookCounterComesBackWhenAKeyOnlyRunsAnAnimationStep)
     auto app = office::Application::Create();
     ASSERT_TRUE(app);
     ASSERT_EQ(app->put_Caption(kPowerPointCaption), S_OK);
-    auto presentation = app->get_Presentations()->Open(s_pFolder->file("manual.odp"), 1, 0, 1);
+    auto presentation = app->get_Presentations()->Open(s_pFolder->file("effect.odp"), 1, 0, 1);
     ASSERT_TRUE(presentation);
     presentation->get_SlideShowSettings()->put_ShowType(2);
     ASSERT_TRUE(presentation->get_SlideShowSettings()->Run());

@@ -12,7 +12,6 @@
 #include "platform/x11/WindowFunctions.h"
 #include "RecordWindowSupport.h"
 #include "recording/RecordDlg.h"
-#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -77,21 +76,16 @@ class RecordDlgTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        testsupport::UsePrivateOfficeProfiles();
         s_pFolder = new testsupport::TempDir();
-        std::string error;
-        auto app = office::Application::Create(&error);
-        ASSERT_TRUE(app) << error;
-        officetest::ShowOptions deck;
-        deck.manualAdvance = true;
-        deck.animations = false;
-        deck.pageSound = false;
-        deck.pageWidth = 28000;  // 4:3, as the slide area the tests start with
-        deck.pageHeight = 21000;
-        s_bMade = officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "first", deck);
-        deck.slides = 3;
-        s_bMade = s_bMade
-            && officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "second", deck);
+        officetest::ShowOptions first;
+        first.manualAdvance = true;
+        first.animations = false;
+        first.pageSound = false;
+        first.pageWidth = 28000;  // 4:3, as the slide area the tests start with
+        first.pageHeight = 21000;
+        officetest::ShowOptions second = first;
+        second.slides = 3;
+        s_bMade = recordtest::MakeDecks(s_pFolder->path().string(), {{"first", first}, {"second", second}});
     }
     static void TearDownTestSuite()
     {
@@ -105,12 +99,7 @@ protected:
             m_boxes.push_back(r.text);
             return platform::IDOK;
         });
-        // The window's own record: a 640 x 480 slide area.
-        options::CBurnSettings burn;
-        options::CRecordingOptions record(burn);
-        record.m_nPptWidth = 640;
-        record.m_nPptHeight = 480;
-        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
+        recordtest::SaveSlideArea(640, 480);
     }
     ~RecordDlgTest() override { platform::SetMessageBoxHandler(m_previous); }
 

@@ -1,5 +1,11 @@
 #include "RecordWindowSupport.h"
 
+#include "options/OptionFile.h"
+#include "platform/office/PowerPointApplication.h"
+#include "support/OfficeProfiles.h"
+
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QTimer>
 
@@ -28,6 +34,31 @@ void RunWindow(recording::CRecordDlg& dlg, const std::function<void()>& body)
         dlg.close();
     });
     dlg.DoModal();
+}
+
+bool MakeDecks(const std::string& folder,
+               const std::vector<std::pair<std::string, officetest::ShowOptions>>& decks)
+{
+    testsupport::UsePrivateOfficeProfiles();
+    std::string error;
+    auto app = office::Application::Create(&error);
+    if (!app) {
+        ADD_FAILURE() << error;
+        return false;
+    }
+    for (const auto& [name, options] : decks)
+        if (!officetest::MakePresentations(*app->Session(), folder, name, options))
+            return false;
+    return true;
+}
+
+void SaveSlideArea(int width, int height)
+{
+    options::CBurnSettings burn;
+    options::CRecordingOptions record(burn);
+    record.m_nPptWidth = width;
+    record.m_nPptHeight = height;
+    options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
 }
 
 }  // namespace recordtest

@@ -1,10 +1,12 @@
 #pragma once
 // Test support for the recording window: the main window's side, waiting on the window thread, and
 // running the window modally with a test inside its loop.
+#include "platform/office/TestPresentations.h"
 #include "recording/RecordDlg.h"
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace recordtest {
@@ -23,5 +25,13 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Runs the window modally with `body` inside its loop, then closes it as the close box does.
 void RunWindow(recording::CRecordDlg& dlg, const std::function<void()>& body);
+
+// The tests' presentations, made through an office of the test process's own: each name with its
+// options, saved in every format in `folder`. False when the office could not make them.
+bool MakeDecks(const std::string& folder,
+               const std::vector<std::pair<std::string, officetest::ShowOptions>>& decks);
+
+// The window's own record, in the config folder the test has set, with a slide area of this size.
+void SaveSlideArea(int width, int height);
 
 }  // namespace recordtest
