@@ -14,7 +14,6 @@
 #include "options/OptionFile.h"
 #include "options/VideoOptions.h"
 #include "platform/com/ComBase.h"
-#include "platform/office/PowerPointApplication.h"
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
 #include "platform/ui/ComboBox.h"
@@ -23,7 +22,6 @@
 #include "options/VideoOptionsDlg.h"
 #include "recording/PresentationModeDlg.h"
 #include "recording/RecordDlg.h"
-#include "support/OfficeProfiles.h"
 #include "support/PrivatePulseServer.h"
 #include "support/TempDir.h"
 
@@ -43,6 +41,7 @@
 
 using namespace recording;
 using namespace recordingtest;
+using recordtest::RunWindow;
 using testsupport::TempDir;
 
 namespace {
@@ -70,11 +69,7 @@ class RecordingSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        testsupport::UsePrivateOfficeProfiles();
         s_pDecks = new TempDir();
-        std::string error;
-        auto app = office::Application::Create(&error);
-        ASSERT_TRUE(app) << error;
         // Slides of their own colours that move on after a second each, 4:3 as the slide area.
         officetest::ShowOptions deck;
         deck.slides = kSlides;
@@ -82,8 +77,7 @@ protected:
         deck.pageSound = false;
         deck.pageWidth = 28000;
         deck.pageHeight = 21000;
-        s_bMade = officetest::MakePresentations(*app->Session(), s_pDecks->path().string(), "deck", deck);
-        s_bMade = s_bMade && officetest::MakePresentations(*app->Session(), s_pDecks->path().string(), "other", deck);
+        s_bMade = recordtest::MakeDecks(s_pDecks->path().string(), {{"deck", deck}, {"other", deck}});
     }
     static void TearDownTestSuite()
     {
@@ -108,12 +102,7 @@ protected:
         m_options.m_bVideoCompress = 0;
         m_options.m_bAudioCompress = 0;
         SaveOptions();
-        // A 640 x 480 slide area.
-        options::CBurnSettings burn;
-        options::CRecordingOptions record(burn);
-        record.m_nPptWidth = 640;
-        record.m_nPptHeight = 480;
-        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
+        recordtest::SaveSlideArea(640, 480);
     }
     void TearDown() override
     {
@@ -122,16 +111,6 @@ protected:
     }
 
     void SaveOptions() { options::COptionFile(options::kVideoOptionsFile).SaveRecord(m_options); }
-
-    // Runs the window modally with `body` inside its loop, then closes it as the close box does.
-    void RunWindow(CRecordDlg& dlg, const std::function<void()>& body)
-    {
-        QTimer::singleShot(0, &dlg, [&] {
-            body();
-            dlg.close();
-        });
-        dlg.DoModal();
-    }
 
     // "Start", then "Start " in the presentation mode window once `check` has looked at it.
     void StartRecording(CRecordDlg& dlg, const std::function<void(CPresentationModeDlg&)>& check = {})
