@@ -8,16 +8,14 @@
 // One line per codec, in their order: fps=<frames per second of the show> dropped=<frames short of the ceiling>
 // cpu_ms=<this process's processor time per frame> duration_ratio=<file's duration / show's>.
 // The show's duration is the wall time from the graph's run to the stop.
+#include "RecordingSupport.h"
 #include "WindowDriving.h"
 
 #include "app/FinishedDlg.h"
 #include "options/OptionFile.h"
 #include "options/RecordingOptions.h"
 #include "options/VideoOptions.h"
-#include "platform/avi/AviClasses.h"
-#include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ComBase.h"
-#include "platform/dshow/MediaGraphClasses.h"
 #include "platform/office/PowerPointApplication.h"
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
@@ -25,7 +23,6 @@
 #include "platform/ui/MessageBox.h"
 #include "recording/PresentationModeDlg.h"
 
-#include <dlfcn.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -148,15 +145,10 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out);
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    void* module = dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_LOCAL);
-    auto reg = module ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer")) : nullptr;
-    if (!reg || reg() != S_OK) {
-        std::fprintf(stderr, "bench_deck: cannot register %s\n", ORAVANE_MODULE);
+    if (const std::string error = capturetest::RegisterRecordingClasses(ORAVANE_MODULE); !error.empty()) {
+        std::fprintf(stderr, "bench_deck: %s\n", error.c_str());
         return 1;
     }
-    RegisterMediaGraphClasses();
-    RegisterAviClasses();
-    RegisterCompressorCategories();
     platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& r) {
         std::fprintf(stderr, "bench_deck: %s\n", r.text.c_str());
         return platform::IDOK;
