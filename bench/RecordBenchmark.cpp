@@ -114,7 +114,8 @@ int Ours(int width, int height, const std::string& codec, int ceiling, double se
         return 1;
     const double cpu0 = SelfCpuMs();
     const auto t0 = std::chrono::steady_clock::now();
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     graph.Stop();
     const double cpu = SelfCpuMs() - cpu0;

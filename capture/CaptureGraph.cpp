@@ -30,8 +30,6 @@ CCaptureGraph::CCaptureGraph(const options::CVideoOptions& options) : m_options(
 
 CCaptureGraph::~CCaptureGraph()
 {
-    if (m_pMC && !m_strFileName.empty())
-        m_pMC->Stop();
     ReleaseCaptureGraph();
 }
 
@@ -242,6 +240,9 @@ BOOL CCaptureGraph::SetAudioProperties()
 
 BOOL CCaptureGraph::ReleaseCaptureGraph()
 {
+    // A graph still running (a window closed mid-recording) stops before its parts go.
+    if (m_pMC && m_bRunning)
+        m_pMC->Stop();
     m_pSink.Reset();
     m_pConfigAviMux.Reset();
     m_pMux.Reset();
@@ -262,6 +263,7 @@ BOOL CCaptureGraph::ReleaseCaptureGraph()
     m_pBuilder.Reset();
 
     m_bGraphBuilt = FALSE;
+    m_bRunning = false;
     m_bPaused = false;
     return TRUE;
 }
@@ -301,21 +303,28 @@ BOOL CCaptureGraph::StartBuild()
     return BuildCaptureGraph();
 }
 
-void CCaptureGraph::Run(const std::string& strFileName)
+void CCaptureGraph::SetFileName(const std::string& strFileName)
 {
     if (!m_bGraphBuilt)
         return;
     m_strFileName = strFileName;
-    m_bWriteFailed = false;
     const std::wstring strWide = WideFromUtf8(strFileName);
     m_pSink->SetFileName(strWide.c_str(), nullptr);
+}
+
+void CCaptureGraph::Run()
+{
+    if (!m_bGraphBuilt)
+        return;
+    m_bWriteFailed = false;
     m_pMC->Run();
+    m_bRunning = true;
     m_bPaused = false;
 }
 
 void CCaptureGraph::Pause()
 {
-    if (!m_pMC)
+    if (!m_bRunning)
         return;
     m_pMC->Pause();
     m_pOravane->SetPause(TRUE);
@@ -324,7 +333,7 @@ void CCaptureGraph::Pause()
 
 void CCaptureGraph::Resume()
 {
-    if (!m_pMC)
+    if (!m_bRunning)
         return;
     m_pMC->Run();
     m_pOravane->SetPause(FALSE);
@@ -349,11 +358,13 @@ bool CCaptureGraph::HasWriteFailed()
 
 BOOL CCaptureGraph::Stop()
 {
-    if (!m_pMC)
+    if (!m_bRunning)
         return TRUE;
     if (m_bPaused)
         m_pOravane->SetPause(FALSE);
     m_pMC->Stop();
+    m_bRunning = false;
+    m_bPaused = false;
     const bool bFailed = HasWriteFailed();
     if (bFailed) {
         CEventLog log;
@@ -368,7 +379,5 @@ BOOL CCaptureGraph::Stop()
         if (!UpdateAviFrameRate(m_strFileName, dFps) && !bFailed)
             platform::AfxMessageBox("Update Video Stream FrameRate Failed!", platform::MB_OK);
     }
-    m_strFileName.clear();
-    ReleaseCaptureGraph();
     return bFailed ? FALSE : TRUE;
 }

@@ -32,14 +32,20 @@ public:
     BOOL CreateAudioCompressor();
     BOOL CreateVideoCompressor();
 
-    // Run control. StartBuild releases a built graph and builds a new one; the caller handles a
-    // failure (it may change the options and call BuildCaptureGraph once more).
+    // Run control, in the recording window's order: StartBuild, SetFileName, (the show starts),
+    // Run; Pause and Resume; Stop, then ReleaseCaptureGraph. StartBuild releases a built graph
+    // and builds a new one; the caller handles a failure (it may change the options and call
+    // BuildCaptureGraph once more). Each does nothing on a graph that is not built, and none
+    // touches a source a failed build left unset.
     BOOL StartBuild();
-    void Run(const std::string& strFileName);
+    // The file the next run writes.
+    void SetFileName(const std::string& strFileName);
+    void Run();
     void Pause();
     void Resume();
-    // Patches the measured frame rate into a silent recording, then releases the graph. FALSE
-    // when the multiplexer could not write the file (the event log says so).
+    // Stops the graph and patches the measured frame rate into a silent recording; the graph
+    // stays built until ReleaseCaptureGraph. FALSE when the multiplexer could not write the
+    // file (the event log says so).
     BOOL Stop();
 
     bool IsBuilt() const { return m_bGraphBuilt != FALSE; }
@@ -60,7 +66,8 @@ private:
     const options::CVideoOptions& m_options;
     HWND m_hWnd = 0;
     RECT m_rcFrame {};
-    std::string m_strFileName;  // of the running recording
+    std::string m_strFileName;  // of the next or running recording
+    bool m_bRunning = false;    // run and not yet stopped
     bool m_bPaused = false;
     bool m_bWriteFailed = false;
     double m_dLastFrameRate = 0.0;

@@ -1,10 +1,10 @@
 #include "recording/RecordDlg.h"
 
+#include "app/FinishedDlg.h"
 #include "dvd/BurnDlg.h"
 #include "options/OptionFile.h"
 #include "platform/com/ComBase.h"
 #include "platform/ddx/DataExchange.h"
-#include "platform/shell/ShellExecute.h"
 #include "platform/ui/ComboBox.h"
 #include "platform/ui/SpinButton.h"
 #include "platform/ui/WindowMessages.h"
@@ -32,7 +32,6 @@ using platform::CSpinButtonCtrl;
 
 namespace {
 
-constexpr const char* kReadyText = "Ready, Click on 'Start' button to start.";
 constexpr int kSpinLower = 0;
 constexpr int kSpinUpper = 1024;
 
@@ -69,7 +68,8 @@ HWND CRecordDlg::s_hSlideShowPane = 0;
 CRecordDlg::CRecordDlg(QWidget* pParent)
     : CPersistentDlg(IDD_RECORD_DIALOG, options::kRecordingOptionsFile, pParent),
       CRecordingOptions(ProgramBurnSettings()),
-      m_dlgVideoOptions(this)
+      m_dlgVideoOptions(this),
+      m_graph(m_dlgVideoOptions)
 {
     setWindowTitle("Tavrelin");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -298,19 +298,19 @@ void CRecordDlg::OnCancel()
 
 void CRecordDlg::OnUpdateEnabling()
 {
-    bool idle = !m_bRecording;
-    EnableDlgItem(IDC_REC_START, idle);
-    EnableDlgItem(IDC_REC_PAUSE, !idle);
-    EnableDlgItem(IDC_REC_STOP, !idle);
+    const RecordEnabling enabling = GetRecordEnabling(m_bRecording, m_driver.IsPresentationOpen());
+    EnableDlgItem(IDC_REC_START, enabling.bStart);
+    EnableDlgItem(IDC_REC_PAUSE, enabling.bPauseStop);
+    EnableDlgItem(IDC_REC_STOP, enabling.bPauseStop);
     for (int id : {IDC_REC_FIRST, IDC_REC_PREVIOUS, IDC_REC_NEXT, IDC_REC_LAST})
-        EnableDlgItem(id, m_driver.IsPresentationOpen());
-    EnableDlgItem(IDC_REC_OPTION, idle);
+        EnableDlgItem(id, enabling.bNavigation);
+    EnableDlgItem(IDC_REC_OPTION, enabling.bSettings);
     for (const GeometryControl& control : kGeometryControls) {
-        EnableDlgItem(control.edit, idle);
-        EnableDlgItem(control.spin, idle);
+        EnableDlgItem(control.edit, enabling.bSettings);
+        EnableDlgItem(control.spin, enabling.bSettings);
     }
-    EnableDlgItem(IDC_REC_SIZE, idle);
-    EnableDlgItem(IDC_REC_BURN, idle);
+    EnableDlgItem(IDC_REC_SIZE, enabling.bSettings);
+    EnableDlgItem(IDC_REC_BURN, enabling.bSettings);
 }
 
 void CRecordDlg::resizeEvent(QResizeEvent* e)
@@ -426,45 +426,7 @@ void CRecordDlg::OnOption()
 
 void CRecordDlg::OnOutputFolder()
 {
-    platform::ShellExecute("open", m_dlgVideoOptions.m_strOutputPath);
-}
-
-// ---- Recording
-
-void CRecordDlg::OnStart()
-{
-    // The presentation mode window, pre-filled by ReadShowSettings, hands its choices to
-    // SetPresentationSettings and posts WM_START_RECORDING.
-}
-
-LRESULT CRecordDlg::OnStartRecording(WPARAM, LPARAM)
-{
-    if (m_bRecording)
-        return 0;
-    // Fit the show, build the capture graph on GetCaptureRect(), hide the frame, run.
-    return 0;
-}
-
-void CRecordDlg::OnPause()
-{
-    if (!m_bRecording)
-        return;
-}
-
-void CRecordDlg::StopSequence()
-{
-    if (!m_bRecording)
-        return;
-}
-
-LRESULT CRecordDlg::OnAskBurn(WPARAM, LPARAM)
-{
-    return 0;
-}
-
-void CRecordDlg::OnBurnDvd()
-{
-    // ShutDownPowerPoint, the burn window, then StartPowerPoint and OpenAndRunShow.
+    OpenWithShell(m_dlgVideoOptions.m_strOutputPath);
 }
 
 void CRecordDlg::InstallHook()

@@ -10,7 +10,10 @@
 //
 // The window's own record ("videoRecording.dat") is its eight geometry values and the burn
 // window's settings. The presentation program is driven through CPowerPointDriver
-// (RecordDlgPowerPoint.cpp); the geometry is in RecordDlgGeometry.cpp.
+// (RecordDlgPowerPoint.cpp); the geometry is in RecordDlgGeometry.cpp; starting, pausing and
+// stopping a recording and the burn command are in RecordDlgRecording.cpp.
+#include "capture/CaptureGraph.h"
+#include "dvd/BurnOwner.h"
 #include "options/PersistentDlg.h"
 #include "options/PresentationModeOptions.h"
 #include "options/RecordingOptions.h"
@@ -19,6 +22,7 @@
 #include "recording/PowerPointDriver.h"
 #include "recording/PresentationSettings.h"
 #include "recording/RecordResource.h"
+#include "recording/RecordingState.h"
 #include "recording/ShowFollower.h"
 #include "recording/SlideCounter.h"
 
@@ -30,6 +34,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace platform {
 class CComboBox;
@@ -50,7 +55,10 @@ public:
     virtual const std::string& GetProgramFolder() const = 0;
 };
 
-class CRecordDlg : public options::CPersistentDlg, public options::CRecordingOptions {
+class CRecordDlg : public options::CPersistentDlg,
+                   public options::CRecordingOptions,
+                   public CRecordingState,
+                   public IBurnOwner {
     Q_OBJECT
 public:
     explicit CRecordDlg(QWidget* pParent = nullptr);
@@ -65,22 +73,27 @@ public:
     // video's size. Empty before the window has its native windows.
     RECT GetCaptureRect();
 
-    // The AVI files recorded in burn mode, one per presentation in recording order.
-    std::vector<std::string> m_RecordedFiles;
-
     // What the presentation program shows, for the parts built on this window.
     CPowerPointDriver& Driver() { return m_driver; }
     HWND GetPowerPointWindow() const { return m_hPptWnd; }
     // The window the slide show draws in (one for the whole process, as the program has one).
     static HWND GetSlideShowPane() { return s_hSlideShowPane; }
     const CSlideCounter& GetSlideCounter() const { return m_counter; }
-    int GetRecordState() const { return m_nRecordState; }
-    bool IsRecording() const { return m_bRecording; }
     const std::string& GetPresentationBaseName() const { return m_strBaseName; }
     // The output options the recordings use: the member window's record, read from
     // "ToVideoOption.dat" at the window's start.
     options::CVideoOptionsDlg& GetRecordingOptions() { return m_dlgVideoOptions; }
     bool IsBurnMode() const;
+    // The graph of the current or last recording (its measured rate stays after the stop).
+    const CCaptureGraph& GetCaptureGraph() const { return m_graph; }
+
+    // What the burn window reads and the burn command's office steps.
+    std::vector<std::string> GetRecordedFiles() override { return m_RecordedFiles; }
+    std::string GetOutputFolder() override;
+    std::string GetProgramFolder() override;
+    QWidget* GetOwnerWindow() override { return this; }
+    void ShutDownOffice() override;
+    void RestartOfficeShow() override;
 
     // The settings the next show runs with, as the presentation mode window hands them over.
     // Until the first call a presentation runs with its own slide-show settings.
@@ -135,15 +148,23 @@ protected:
     // The capture frame to the top of the window's children, unmoved, its visibility kept.
     void RaiseCaptureFrame();
 
-    // Recording: these are where starting, pausing and stopping a recording, the keyboard hook
-    // and the burn command go. Each does what the window needs of it so far.
+    // Recording (RecordDlgRecording.cpp): the presentation mode window, then the start
+    // sequence; pause and resume; the stop sequence; the burn question and command.
     void OnStart();
     LRESULT OnStartRecording(WPARAM wParam, LPARAM lParam);
+    // Builds the graph on the capture frame; after a failure, once more after the options
+    // window. False (the window stays Ready) when there is nothing to record with.
+    bool BuildGraphForRecording();
+    // Looks for a multiplexer that could not write while the recording runs.
+    void StartWriteWatch();
     void OnPause();
     // Ends a running recording; nothing while none runs.
     void StopSequence();
+    // The status line and the "Pause" button for the state.
+    void ShowRecordState();
     LRESULT OnAskBurn(WPARAM wParam, LPARAM lParam);
     void OnBurnDvd();
+    // The keyboard hook.
     void InstallHook();
     void RemoveHook();
     LRESULT OnHookKey(WPARAM wParam, LPARAM lParam);
@@ -159,12 +180,8 @@ protected:
     // Runs a handler as the window framework does: an automation error stops it and is shown.
     void Guarded(const std::function<void()>& handler);
 
-    // Window state.
+    // Window state (the recordings' is CRecordingState's).
     std::string m_strBaseName;
-    bool m_bNewPresentationPending = true;
-    int m_nFileCounter = 1;
-    int m_nRecordState = RECORD_STATE_READY;
-    bool m_bRecording = false;
     int m_nSelectedPresentation = 0;
     int m_nSizePreset = 0;
     PresentationSettings m_settings;
@@ -172,7 +189,6 @@ protected:
     CSlideCounter m_counter;
     // Keeps the counter on the slide the show is on (its slide changes, a look after each key).
     CShowFollower m_follower;
-    std::string m_strOutputFile;
     bool m_bToolTips = false;
     bool m_bComInitialized = false;
 
@@ -185,6 +201,11 @@ protected:
     // options window's (shown when a recording cannot be set up with its options).
     options::CPresentationModeOptions m_presentationMode;
     options::CVideoOptionsDlg m_dlgVideoOptions;
+
+    // The graph of one recording, built on the member output options at each start.
+    CCaptureGraph m_graph;
+    // While recording: a multiplexer that could not write ends the recording at once.
+    QTimer* m_pWriteWatch = nullptr;
 
 private:
     void CreateControls();

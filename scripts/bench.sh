@@ -282,11 +282,53 @@ bench_dvd() {
     done
 }
 
+# scripts/bench.sh deck: a generated 10-slide deck whose slides move on after a second each,
+# recorded end to end through the recording window as a user records it (the office starts, "Start",
+# "Start " in the presentation mode window, ">" once the last slide shows) with a slide area of
+# 704x576 and of 1280x720, without compression and with video compressors (BENCH_CASES, default
+# "none mjpeg h264"). Silent, at the default ceiling of 15 frames a second, on a private Xvfb.
+# One line per case: fps (frames over the show's time), dropped (frames short of the ceiling's
+# count), cpu_ms (the program's processor time per frame; the office runs apart) and
+# duration_ratio (the file's duration over the show's, from the graph's run to the stop).
+# Files go to BENCH_OUTPUT_DIR (default build/bench-deck), removed at the end.
+bench_deck() {
+    if [[ ! -f "$build/build.ninja" ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target bench_deck Oravane >/dev/null
+    command -v ffprobe >/dev/null || { echo "bench: ffmpeg is not installed" >&2; return 1; }
+
+    BENCH_DECK_OUT=$(realpath -m "${BENCH_OUTPUT_DIR:-$build/bench-deck}")
+    local out=$BENCH_DECK_OUT
+    mkdir -p "$out"
+    export VANTOREL_REGISTRY="$out/registry" VANTOREL_CONFIG_DIR="$out/config/" VANTOREL_LOG="$out/kvellog.txt"
+    export VANTOREL_OFFICE_PROFILES="$out/office"
+    source scripts/xvfb.sh
+    start_private_xvfb 1920x1080x24
+    trap 'stop_private_xvfb; rm -rf "$BENCH_DECK_OUT"' EXIT
+    echo "# 10 slides of 1 s each per recording; $(uptime)" >&2
+
+    local -A names=([none]=none [msvideo1]="Microsoft Video 1" [mjpeg]="Motion JPEG" [mpeg4]="MPEG-4 Video"
+                    [h264]="H.264 Video" [ffv1]="FFV1 Lossless")
+    local tokens codecs=() lines size i token
+    read -r -a tokens <<<"${BENCH_CASES:-none mjpeg h264}"
+    for token in "${tokens[@]}"; do
+        codecs+=("${names[$token]}")
+    done
+    for size in 704x576 1280x720; do
+        mapfile -t lines < <("$build/bench/bench_deck" "$out" "$size" "${codecs[@]}")
+        for i in "${!tokens[@]}"; do
+            echo "deck $size ${tokens[$i]} ${lines[$i]:-fps=0 dropped=0 cpu_ms=0 duration_ratio=0}"
+        done
+    done
+}
+
 case "${1:-}" in
     capture) bench_capture ;;
     record) bench_record ;;
     video1) bench_video1 ;;
     writer) bench_writer ;;
     dvd) bench_dvd ;;
-    *) echo "usage: scripts/bench.sh capture|record|video1|writer|dvd" >&2; exit 2 ;;
+    deck) bench_deck ;;
+    *) echo "usage: scripts/bench.sh capture|record|video1|writer|dvd|deck" >&2; exit 2 ;;
 esac

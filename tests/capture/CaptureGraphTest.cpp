@@ -114,6 +114,14 @@ TEST_F(CaptureGraphTest, MissingSourceClassAndRefusedFormatAreReported)
     {
         CCaptureGraph graph(m_options);
         EXPECT_FALSE(graph.BuildCaptureGraph());
+        // The half-made graph has a media control but no source: run control leaves it alone
+        // instead of reaching into what the build never made.
+        graph.SetFileName(m_dir.file("never.avi"));
+        graph.Run();
+        graph.Pause();
+        graph.Resume();
+        EXPECT_TRUE(graph.Stop());
+        EXPECT_FALSE(std::filesystem::exists(m_dir.file("never.avi")));
     }
     InstallGraphClasses();
     m_options.m_bRecordSound = 1;
@@ -148,7 +156,8 @@ TEST_F(CaptureGraphTest, SilentUncompressedGraphHoldsSourceMultiplexerAndWriterO
     // Running picks the graph's default clock, as no clock was set.
     ComPtr<IMediaFilter> pMediaFilter;
     ASSERT_EQ(graph.GetFilterGraph()->QueryInterface(IID_IMediaFilter, pMediaFilter.ReleaseAndGetVoidAddressOf()), S_OK);
-    graph.Run(m_dir.file("silent.avi"));
+    graph.SetFileName(m_dir.file("silent.avi"));
+    graph.Run();
     ComPtr<IReferenceClock> pClock;
     pMediaFilter->GetSyncSource(pClock.ReleaseAndGetAddressOf());
     EXPECT_TRUE(pClock) << "a silent graph keeps its reference clock";
@@ -181,7 +190,8 @@ TEST_F(CaptureGraphTest, SourceModuleOfAnEarlierBuildRecordsWithoutTheCeiling)
     CFakeOravane::s_bEarlierModule = false;
     ASSERT_TRUE(built) << (m_messages.empty() ? "" : m_messages[0]);
     const std::string file = m_dir.file("earlier.avi");
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     graph.Pause();
     graph.Resume();
     EXPECT_TRUE(graph.Stop());
@@ -239,7 +249,8 @@ TEST_F(CaptureGraphTest, SoundGraphSwitchesOnTheChosenLineMastersOnSoundAndRunsW
 
     ComPtr<IMediaFilter> pMediaFilter;
     graph.GetFilterGraph()->QueryInterface(IID_IMediaFilter, pMediaFilter.ReleaseAndGetVoidAddressOf());
-    graph.Run(m_dir.file("sound.avi"));
+    graph.SetFileName(m_dir.file("sound.avi"));
+    graph.Run();
     ComPtr<IReferenceClock> pClock;
     pMediaFilter->GetSyncSource(pClock.ReleaseAndGetAddressOf());
     EXPECT_FALSE(pClock) << "the graph runs without a clock";
@@ -286,7 +297,8 @@ TEST_F(CaptureGraphTest, StopWhilePausedClearsThePauseFirstAndEveryStartBuildsAN
         ASSERT_TRUE(graph.StartBuild());
         IBaseFilter* pSource = graph.GetVideoSource();
         const std::string file = m_dir.path().string() + "/rec_" + std::to_string(round) + ".avi";
-        graph.Run(file);
+        graph.SetFileName(file);
+        graph.Run();
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         graph.Pause();
         CFakeOravane::Log().Clear();
@@ -295,6 +307,8 @@ TEST_F(CaptureGraphTest, StopWhilePausedClearsThePauseFirstAndEveryStartBuildsAN
         ASSERT_GE(calls.size(), 2u);
         EXPECT_EQ(calls[0], "SetPause(0)");
         EXPECT_EQ(calls[1], "Stop");
+        EXPECT_TRUE(graph.IsBuilt()) << "released by the window once it has shown the stop";
+        graph.ReleaseCaptureGraph();
         EXPECT_FALSE(graph.IsBuilt());
         EXPECT_EQ(graph.GetVideoSource(), nullptr);
         (void)pSource;

@@ -53,7 +53,8 @@ int main(int argc, char** argv)
     CCaptureGraph graph(o);
     graph.SetCaptureFrame(0, RECT {left, top, left + std::atoi(argv[4]), top + std::atoi(argv[5])});
     if (!graph.StartBuild()) return 1;
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     std::printf("recording\n");
     std::fflush(stdout);
     for (;;) pause();

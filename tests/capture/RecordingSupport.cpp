@@ -79,7 +79,8 @@ std::string RecordToneClips(const char* szOravaneModule, options::CVideoOptions 
             strError = strError.empty() ? "the capture graph was not built" : strError;
             break;
         }
-        graph.Run(strPath);
+        graph.SetFileName(strPath);
+        graph.Run();
         std::this_thread::sleep_for(std::chrono::duration<double>(dSeconds));
         if (!graph.Stop())
             strError = "the recording of " + strPath + " did not stop well";

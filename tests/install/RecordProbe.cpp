@@ -34,7 +34,8 @@ int main(int argc, char** argv)
         CCaptureGraph graph(options);
         graph.SetCaptureFrame(0, RECT {0, 0, 160, 120});
         if (graph.StartBuild()) {
-            graph.Run(argv[1]);
+            graph.SetFileName(argv[1]);
+            graph.Run();
             std::this_thread::sleep_for(std::chrono::seconds(1));
             status = graph.Stop() ? 0 : 1;
         }
