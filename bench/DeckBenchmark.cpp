@@ -8,16 +8,14 @@
 // One line per codec, in their order: fps=<frames per second of the show> dropped=<frames short of the ceiling>
 // cpu_ms=<this process's processor time per frame> duration_ratio=<file's duration / show's>.
 // The show's duration is the wall time from the graph's run to the stop.
+#include "RecordingSupport.h"
 #include "WindowDriving.h"
 
 #include "app/FinishedDlg.h"
 #include "options/OptionFile.h"
 #include "options/RecordingOptions.h"
 #include "options/VideoOptions.h"
-#include "platform/avi/AviClasses.h"
-#include "platform/codecs/CompressorCategories.h"
 #include "platform/com/ComBase.h"
-#include "platform/dshow/MediaGraphClasses.h"
 #include "platform/office/PowerPointApplication.h"
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
@@ -25,7 +23,6 @@
 #include "platform/ui/MessageBox.h"
 #include "recording/PresentationModeDlg.h"
 
-#include <dlfcn.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -105,12 +102,15 @@ bool RecordDeck(const std::string& deck, int width, int height, const std::strin
             t0 = std::chrono::steady_clock::now();
             cpu0 = SelfCpuMs();
             file = dlg.GetOutputFile();
-            // ">" once the last slide shows, as a user presses it.
+            // ">" once the last slide shows (or, on a busy machine, the end screen after it), as
+            // a user presses it.
             RECT frame = dlg.GetCaptureRect();
             const int x = (frame.left + frame.right) / 2, y = (frame.top + frame.bottom) / 2;
             ran = PumpUntil([&] { return dlg.Driver().CurrentShowPosition() == kSlides; }, 60000) &&
-                  PumpUntil([&] { return officetest::Near(officetest::ScreenPixel(x, y), officetest::SlideColour(kSlides)); },
-                            5000);
+                  PumpUntil([&] {
+                      const std::uint32_t centre = officetest::ScreenPixel(x, y);
+                      return officetest::Near(centre, officetest::SlideColour(kSlides)) || officetest::Near(centre, 0);
+                  }, 5000);
             // The finished window follows the stop at once; the show's reopening after it is not
             // part of the recording.
             WhenShown<CFinishedDlg>(&watches, [&](CFinishedDlg& finished) {
@@ -145,15 +145,10 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out);
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    void* module = dlopen(ORAVANE_MODULE, RTLD_NOW | RTLD_LOCAL);
-    auto reg = module ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer")) : nullptr;
-    if (!reg || reg() != S_OK) {
-        std::fprintf(stderr, "bench_deck: cannot register %s\n", ORAVANE_MODULE);
+    if (const std::string error = capturetest::RegisterRecordingClasses(ORAVANE_MODULE); !error.empty()) {
+        std::fprintf(stderr, "bench_deck: %s\n", error.c_str());
         return 1;
     }
-    RegisterMediaGraphClasses();
-    RegisterAviClasses();
-    RegisterCompressorCategories();
     platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& r) {
         std::fprintf(stderr, "bench_deck: %s\n", r.text.c_str());
         return platform::IDOK;

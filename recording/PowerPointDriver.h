@@ -97,6 +97,8 @@ public:
     // started.
     void ReleaseAll();
 
+    // The Application, for what follows its shows (ShowFollower.h); null before it is created.
+    const std::shared_ptr<office::Application>& GetApplication() const { return m_pApplication; }
     bool IsStarted() const { return m_bStarted; }
     bool IsPresentationOpen() const { return m_bPresentationOpen; }
     long SlideCount() const { return m_nSlideCount; }

@@ -10,6 +10,7 @@
 #include "platform/ui/WindowMessages.h"
 #include "platform/x11/WindowFunctions.h"
 #include "recording/CaptureFrame.h"
+#include "recording/KeyboardHook.h"
 #include "recording/PresentationFiles.h"
 #include "recording/RecordGeometry.h"
 
@@ -98,6 +99,7 @@ CRecordDlg::CRecordDlg(QWidget* pParent)
     });
     MapMessage(WM_HOOK_KEY, [this](WPARAM w, LPARAM l) { return OnHookKey(w, l); });
     MapMessage(WM_HOOK_CLICK, [this](WPARAM w, LPARAM l) { return OnHookClick(w, l); });
+    MapMessage(WM_SHOW_SLIDE_CHANGED, [this](WPARAM w, LPARAM l) { return OnShowSlideChanged(w, l); });
 }
 
 CRecordDlg::~CRecordDlg()
@@ -427,17 +429,46 @@ void CRecordDlg::OnOutputFolder()
     OpenWithShell(m_dlgVideoOptions.m_strOutputPath);
 }
 
-void CRecordDlg::InstallHook() {}
-
-void CRecordDlg::RemoveHook() {}
-
-LRESULT CRecordDlg::OnHookKey(WPARAM, LPARAM)
+void CRecordDlg::InstallHook()
 {
+    InstallKeyboardHook(GetSafeHwnd());
+}
+
+void CRecordDlg::RemoveHook()
+{
+    RemoveKeyboardHook();
+}
+
+LRESULT CRecordDlg::OnHookKey(WPARAM wParam, LPARAM)
+{
+    if (ApplyHookKey(m_counter, static_cast<UINT>(wParam), s_hSlideShowPane, m_hPptWnd)) {
+        ShowSlideCounter();
+        // A key may only have run an animation step, or gone past an end of the show.
+        m_follower.KeyHandled();
+    }
     return 0;
 }
 
-LRESULT CRecordDlg::OnHookClick(WPARAM, LPARAM)
+LRESULT CRecordDlg::OnHookClick(WPARAM, LPARAM lParam)
 {
+    ApplyHookClick(*reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam), static_cast<HWND>(m_pSlideArea->winId()),
+                   m_hPptWnd, GetSafeHwnd());
+    return 0;
+}
+
+LRESULT CRecordDlg::OnShowSlideChanged(WPARAM, LPARAM)
+{
+    long position = 0;
+    try {
+        position = m_driver.CurrentShowPosition();
+    } catch (const CAutomationError&) {
+        return 0;  // a look of our own, not the user's command: nothing to report
+    }
+    // 0: no show runs (it ended, or another presentation is being opened); the counter stays.
+    if (position > 0) {
+        m_counter.SetPosition(position);
+        ShowSlideCounter();
+    }
     return 0;
 }
 

@@ -23,6 +23,8 @@
 #include "recording/PresentationSettings.h"
 #include "recording/RecordResource.h"
 #include "recording/RecordingState.h"
+#include "recording/ShowFollower.h"
+#include "recording/SlideCounter.h"
 
 #include <functional>
 #include <string>
@@ -53,12 +55,6 @@ public:
     virtual const std::string& GetProgramFolder() const = 0;
 };
 
-// The slide position the window shows as "%d/%d".
-struct SlideCounter {
-    long nCount = 0;
-    long nPosition = 1;
-};
-
 class CRecordDlg : public options::CPersistentDlg,
                    public options::CRecordingOptions,
                    public CRecordingState,
@@ -82,7 +78,7 @@ public:
     HWND GetPowerPointWindow() const { return m_hPptWnd; }
     // The window the slide show draws in (one for the whole process, as the program has one).
     static HWND GetSlideShowPane() { return s_hSlideShowPane; }
-    const SlideCounter& GetSlideCounter() const { return m_counter; }
+    const CSlideCounter& GetSlideCounter() const { return m_counter; }
     const std::string& GetPresentationBaseName() const { return m_strBaseName; }
     // The output options the recordings use: the member window's record, read from
     // "ToVideoOption.dat" at the window's start.
@@ -184,6 +180,9 @@ protected:
     void RemoveHook();
     LRESULT OnHookKey(WPARAM wParam, LPARAM lParam);
     LRESULT OnHookClick(WPARAM wParam, LPARAM lParam);
+    // The show changed slide, or a key was counted a moment ago: the counter takes the show's
+    // position.
+    LRESULT OnShowSlideChanged(WPARAM wParam, LPARAM lParam);
 
     void OnOption();
     void OnOutputFolder();
@@ -198,7 +197,9 @@ protected:
     int m_nSizePreset = 0;
     PresentationSettings m_settings;
     bool m_bSettingsChosen = false;
-    SlideCounter m_counter;
+    CSlideCounter m_counter;
+    // Keeps the counter on the slide the show is on (its slide changes, a look after each key).
+    CShowFollower m_follower;
     bool m_bToolTips = false;
     bool m_bComInitialized = false;
 

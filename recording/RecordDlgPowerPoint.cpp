@@ -23,6 +23,7 @@ BOOL CRecordDlg::StartPowerPoint()
     }
     // Every presentation opens inside the slide area, never at top level.
     m_driver.SetHostWindow(static_cast<HWND>(m_pSlideArea->winId()));
+    m_follower.Follow(GetSafeHwnd(), m_driver.GetApplication());
     try {
         CloseAllPresentations();
         m_driver.ShowApplication();
@@ -115,6 +116,7 @@ void CRecordDlg::FindSlideShowPane()
 
 void CRecordDlg::ShutDownPowerPoint()
 {
+    m_follower.Stop();
     if (!m_driver.IsStarted())
         return;
     try {
@@ -159,7 +161,7 @@ void CRecordDlg::OnPreviousSlide()
 void CRecordDlg::OnNextSlide()
 {
     // On the last slide ">" ends the recording instead; with none running it does nothing.
-    if (m_driver.CurrentShowPosition() == m_counter.nCount) {
+    if (m_driver.CurrentShowPosition() == m_counter.Count()) {
         StopSequence();
         return;
     }
@@ -182,21 +184,21 @@ void CRecordDlg::OnSelchangePresentations()
 
 void CRecordDlg::RefreshSlideCounter()
 {
-    m_counter.nCount = m_driver.SlideCount();
-    m_counter.nPosition = m_driver.CurrentShowPosition();
+    m_counter.SetCount(m_driver.SlideCount());
+    m_counter.SetPosition(m_driver.CurrentShowPosition());
     ShowSlideCounter();
 }
 
 void CRecordDlg::ShowSlideCounter()
 {
-    m_pCounter->setText(QString::asprintf("%ld/%ld", m_counter.nPosition, m_counter.nCount));
+    m_pCounter->setText(QString::fromStdString(m_counter.Text()));
 }
 
 void CRecordDlg::ReadShowSettings(PresentationSettings* settings)
 {
     long count = 0;
     m_driver.ReadShowSettings(settings, &count);
-    m_counter.nCount = count;
+    m_counter.SetCount(count);
 }
 
 }  // namespace recording

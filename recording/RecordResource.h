@@ -46,9 +46,10 @@ enum : int {
 inline constexpr UINT WM_START_RECORDING = 2025;
 inline constexpr UINT WM_DRAW_CAPTURE_FRAME = 2026;
 inline constexpr UINT WM_ASK_BURN = 2027;
-// The key and click notifications of the keyboard and mouse hook.
-inline constexpr UINT WM_HOOK_KEY = WM_USER + 189;
-inline constexpr UINT WM_HOOK_CLICK = WM_USER + 190;
+// Set the slide counter from the show's current position (the show changed slide, or a key was
+// counted a moment ago; see ShowFollower.h).
+inline constexpr UINT WM_SHOW_SLIDE_CHANGED = 2028;
+// The hook's key and click notifications, WM_HOOK_KEY and WM_HOOK_CLICK: platform/hook/Brelin.h.
 
 // The window's state.
 enum RecordState : int {

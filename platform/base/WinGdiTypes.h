@@ -58,6 +58,15 @@ constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 
+// Whether the point lies in the rectangle: the left and top edges belong to it, the right and
+// bottom edges do not.
+inline BOOL PtInRect(const RECT* rect, POINT pt)
+{
+    return rect && pt.x >= rect->left && pt.x < rect->right && pt.y >= rect->top && pt.y < rect->bottom
+        ? TRUE
+        : FALSE;
+}
+
 // Bytes in one row of a DIB: rows are padded to whole 32-bit words.
 constexpr DWORD DibStride(LONG width, WORD bitCount)
 {

@@ -1105,16 +1105,27 @@ void CImpressSession::LogShownSlide(long id, std::chrono::steady_clock::time_poi
     }
     if (change.showPosition < 1)
         return;  // past the last slide: nothing shown to log
-    std::lock_guard lock(m_logMutex);
-    Document* document = Find(id);
-    if (!document || document->controller != controller
-        || change.showPosition == document->lastPosition)
-        return;
-    // A late echo logged after a newer entry must not make the times fall.
-    if (!document->changes.empty())
-        change.time = std::max(change.time, document->changes.back().time);
-    document->lastPosition = change.showPosition;
-    document->changes.push_back(change);
+    {
+        std::lock_guard lock(m_logMutex);
+        Document* document = Find(id);
+        if (!document || document->controller != controller
+            || change.showPosition == document->lastPosition)
+            return;
+        // A late echo logged after a newer entry must not make the times fall.
+        if (!document->changes.empty())
+            change.time = std::max(change.time, document->changes.back().time);
+        document->lastPosition = change.showPosition;
+        document->changes.push_back(change);
+    }
+    std::lock_guard lock(m_handlerMutex);
+    if (m_slideChangeHandler)
+        m_slideChangeHandler(id, change);
+}
+
+void CImpressSession::SetSlideChangeHandler(SlideChangeHandler handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_slideChangeHandler = std::move(handler);
 }
 
 std::vector<SlideChange> CImpressSession::SlideChanges(long id)

@@ -16,6 +16,7 @@
 
 #include <map>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -67,6 +68,11 @@ public:
     long ShowPosition(long document);
     long ShownSlide(long document);
     std::vector<SlideChange> SlideChanges(long document);
+    // Called with each entry as it joins a slide-change log, on the thread that logged it (the
+    // caller's for our own steps, the resolver's for the show's own changes). It must not call
+    // into the session. Once this returns with a new handler, the old one is no longer running.
+    using SlideChangeHandler = std::function<void(long document, const SlideChange& change)>;
+    void SetSlideChangeHandler(SlideChangeHandler handler);
     // Command bars.
     bool HasCommandBar(const std::string& name) const;
     long GetCommandBar(const std::string& name);
@@ -150,6 +156,9 @@ private:
     bool m_bWake = false;  // look at the shows again
     std::thread m_resolver;
     std::vector<long> m_order;
+    // Held while the handler runs, so replacing it waits for a call in progress.
+    std::mutex m_handlerMutex;
+    SlideChangeHandler m_slideChangeHandler;
     long m_nNextId = 1;
 };
 

@@ -329,6 +329,18 @@ HRESULT Application::put_Caption(const std::string& caption)
 
 HRESULT Application::put_Visible(long visible) { return m_pSession->SetVisible(visible != 0); }
 
+void Application::SetSlideShowNextSlideHandler(std::function<void(long presentation, long showPosition)> handler)
+{
+    if (!handler) {
+        m_pSession->SetSlideChangeHandler(nullptr);
+        return;
+    }
+    m_pSession->SetSlideChangeHandler(
+        [handler = std::move(handler)](long document, const SlideChange& change) {
+            handler(document, change.showPosition);
+        });
+}
+
 void Application::SetHostWindow(HWND host) { m_pSession->SetHostWindow(host); }
 
 DWORD Application::ProcessId() const

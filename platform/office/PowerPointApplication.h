@@ -10,6 +10,7 @@
 #include "platform/com/ComBase.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -200,6 +201,13 @@ public:
     // `host` (an X window of ours, the slide area), never at top level, one new window each,
     // shown bare when their show runs; 0 goes back to top-level windows.
     void SetHostWindow(HWND host);
+
+    // The object model's SlideShowNextSlide event: `handler` runs whenever a running show has
+    // moved to another slide (by our own steps, the show's keys and clicks, or its timings), with
+    // the presentation's Id() and its new show position. It runs on an office thread or on the
+    // caller's, and must not call back into the object model (post a message instead). Null ends
+    // the calls; none is running once this returns.
+    void SetSlideShowNextSlideHandler(std::function<void(long presentation, long showPosition)> handler);
 
     // The office's process id (the owner of the main window).
     DWORD ProcessId() const;

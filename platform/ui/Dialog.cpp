@@ -89,6 +89,11 @@ CDialog::~CDialog()
         m_pModalLoop->exit(IDCANCEL);
 }
 
+CDialog* FromHandle(HWND hWnd)
+{
+    return qobject_cast<CDialog*>(detail::FindWindowObject(hWnd));
+}
+
 HWND CDialog::GetSafeHwnd()
 {
     return static_cast<HWND>(winId());

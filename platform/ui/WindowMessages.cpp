@@ -1,11 +1,12 @@
 #include "platform/ui/WindowMessages.h"
 
-#include "platform/ui/Dialog.h"
-
 #include <QCoreApplication>
+#include <QObject>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -37,7 +38,7 @@ namespace {
 // look-up and the post; Qt drops events still queued for a destroyed window.
 struct WindowTable {
     std::mutex mutex;
-    std::map<HWND, CDialog*> windows;
+    std::map<HWND, QObject*> windows;
 };
 
 WindowTable& Table()
@@ -54,6 +55,32 @@ bool PostToWindow(HWND hWnd, std::unique_ptr<CMessageEvent> event)
         return false;
     QCoreApplication::postEvent(it->second, event.release());
     return true;
+}
+
+// On the window's own thread the message is handled at once, as a call.
+bool IsWindowThread(HWND hWnd, QObject** window)
+{
+    *window = FindWindowObject(hWnd);
+    return *window && (*window)->thread() == QThread::currentThread();
+}
+
+// Posts the event and waits for its reply; gives up when `giveUp` is set (checked every 20 ms).
+LRESULT PostAndWait(HWND hWnd, std::unique_ptr<CMessageEvent> event, const std::shared_ptr<SyncReply>& reply,
+                    const std::atomic<bool>* giveUp)
+{
+    if (!PostToWindow(hWnd, std::move(event)))
+        return 0;
+    std::unique_lock lock(reply->mutex);
+    while (!reply->finished) {
+        if (!giveUp) {
+            reply->done.wait(lock);
+            continue;
+        }
+        if (giveUp->load())
+            return 0;
+        reply->done.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return reply->result;
 }
 
 } // namespace
@@ -81,17 +108,32 @@ void CMessageEvent::SetResult(LRESULT result)
         m_reply->Finish(result);
 }
 
-void RegisterWindow(HWND hWnd, CDialog* pDlg)
+void CMessageEvent::HoldData(const void* data, std::size_t size)
 {
-    std::lock_guard lock(Table().mutex);
-    Table().windows[hWnd] = pDlg;
+    m_data.resize(size);
+    if (size)
+        std::memcpy(m_data.data(), data, size);
+    m_lParam = reinterpret_cast<LPARAM>(m_data.data());
 }
 
-void UnregisterWindow(CDialog* pDlg)
+void RegisterWindow(HWND hWnd, QObject* pWindow)
+{
+    std::lock_guard lock(Table().mutex);
+    Table().windows[hWnd] = pWindow;
+}
+
+void UnregisterWindow(QObject* pWindow)
 {
     std::lock_guard lock(Table().mutex);
     for (auto it = Table().windows.begin(); it != Table().windows.end();)
-        it = it->second == pDlg ? Table().windows.erase(it) : std::next(it);
+        it = it->second == pWindow ? Table().windows.erase(it) : std::next(it);
+}
+
+QObject* FindWindowObject(HWND hWnd)
+{
+    std::lock_guard lock(Table().mutex);
+    auto it = Table().windows.find(hWnd);
+    return it == Table().windows.end() ? nullptr : it->second;
 }
 
 } // namespace detail
@@ -103,21 +145,26 @@ bool PostMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT SendMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (CDialog* pDlg = FromHandle(hWnd); pDlg && pDlg->thread() == QThread::currentThread())
-        return pDlg->WindowProc(msg, wParam, lParam);
     auto reply = std::make_shared<detail::SyncReply>();
-    if (!detail::PostToWindow(hWnd, std::make_unique<detail::CMessageEvent>(msg, wParam, lParam, reply)))
-        return 0;
-    std::unique_lock lock(reply->mutex);
-    reply->done.wait(lock, [&] { return reply->finished; });
-    return reply->result;
+    auto event = std::make_unique<detail::CMessageEvent>(msg, wParam, lParam, reply);
+    if (QObject* window = nullptr; detail::IsWindowThread(hWnd, &window)) {
+        QCoreApplication::sendEvent(window, event.get());
+        return reply->result;
+    }
+    return detail::PostAndWait(hWnd, std::move(event), reply, nullptr);
 }
 
-CDialog* FromHandle(HWND hWnd)
+LRESULT SendMessageWithData(HWND hWnd, UINT msg, WPARAM wParam, const void* data, std::size_t size,
+                            const std::atomic<bool>& giveUp)
 {
-    std::lock_guard lock(detail::Table().mutex);
-    auto it = detail::Table().windows.find(hWnd);
-    return it == detail::Table().windows.end() ? nullptr : it->second;
+    auto reply = std::make_shared<detail::SyncReply>();
+    auto event = std::make_unique<detail::CMessageEvent>(msg, wParam, 0, reply);
+    event->HoldData(data, size);
+    if (QObject* window = nullptr; detail::IsWindowThread(hWnd, &window)) {
+        QCoreApplication::sendEvent(window, event.get());
+        return reply->result;
+    }
+    return detail::PostAndWait(hWnd, std::move(event), reply, &giveUp);
 }
 
 } // namespace platform

@@ -35,6 +35,64 @@ bool ClassMatches(Display* display, Window w, const char* className)
     return same;
 }
 
+// The window's parent into *parent, the root included; false when the window is gone.
+bool QueryParent(Display* display, Window w, Window* parent, Window* root = nullptr)
+{
+    Window rootReturn = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, w, &rootReturn, parent, &children, &count))
+        return false;
+    if (children)
+        XFree(children);
+    if (root)
+        *root = rootReturn;
+    return true;
+}
+
+// The parent of a window; 0 when it is gone or is the root.
+Window ParentOf(Display* display, Window w)
+{
+    Window parent = 0, root = 0;
+    return QueryParent(display, w, &parent, &root) && parent != root ? parent : 0;
+}
+
+// Whether `w` is `ancestor` or lies below it.
+bool IsWithin(Display* display, Window w, Window ancestor)
+{
+    for (; w; w = ParentOf(display, w))
+        if (w == ancestor)
+            return true;
+    return false;
+}
+
+// Whether the input focus is on a window below `w` (not on `w` itself).
+bool FocusIsInside(Display* display, Window w)
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus != None && focus != PointerRoot && focus != w && IsWithin(display, focus, w);
+}
+
+// The window manager's active window; 0 without a window manager or when none is active.
+Window ActiveWindow(CXDisplay& x)
+{
+    Window active = 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x.Get(), x.Root(), x.Intern("_NET_ACTIVE_WINDOW"), 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &after, &data)
+            == Success
+        && data && format == 32 && count == 1)
+        active = static_cast<Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return active;
+}
+
 // The process of the client that made the window, from the X-Resource extension; 0 when the
 // server does not know it (a remote client, no extension).
 DWORD ClientProcessId(Display* display, Window w)
@@ -65,6 +123,23 @@ bool Attributes(CXDisplay& x, HWND hwnd, XWindowAttributes* a)
 }
 
 }  // namespace
+
+HWND GetForegroundWindow()
+{
+    CXDisplay x;
+    if (!x.IsOpen())
+        return 0;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(x.Get(), &focus, &revert);
+    Window active = ActiveWindow(x);
+    if (focus == None || focus == PointerRoot || focus == x.Root())
+        return static_cast<HWND>(active);
+    bool counts = !active || IsWithin(x.Get(), focus, active);
+    if (!x.SyncAndCheck())  // the focus window went away while we looked
+        return static_cast<HWND>(active);
+    return static_cast<HWND>(counts ? focus : active);
+}
 
 HWND FindWindowA(const char* className, const char* windowName)
 {
@@ -129,13 +204,9 @@ HWND SetParent(HWND child, HWND parent)
     CXDisplay x;
     if (!x.IsOpen() || !child || !x.Exists(child))
         return 0;
-    Window root = 0, oldParent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(x.Get(), child, &root, &oldParent, &children, &count))
+    Window oldParent = 0;
+    if (!QueryParent(x.Get(), child, &oldParent))
         return 0;
-    if (children)
-        XFree(children);
     Window newParent = parent ? static_cast<Window>(parent) : x.Root();
     XReparentWindow(x.Get(), child, newParent, 0, 0);
     if (!x.SyncAndCheck())
@@ -191,8 +262,9 @@ BOOL SetForegroundWindow(HWND hwnd)
     if (!Attributes(x, hwnd, &a))
         return FALSE;
     XRaiseWindow(x.Get(), hwnd);
-    // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done.
-    if (a.map_state == IsViewable)
+    // Focus on an unmapped window is a BadMatch; raising alone is then all that can be done. A
+    // window that holds the focus in a window inside it (the show in the slide area) keeps it there.
+    if (a.map_state == IsViewable && !FocusIsInside(x.Get(), hwnd))
         XSetInputFocus(x.Get(), hwnd, RevertToParent, CurrentTime);
     return x.SyncAndCheck() ? TRUE : FALSE;
 }

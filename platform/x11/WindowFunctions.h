@@ -30,8 +30,17 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect);
 // (0, 0, width, height).
 BOOL GetClientRect(HWND hwnd, RECT* rect);
 
-// Raises the window and gives it the keyboard focus (when it is mapped).
+// Raises the window and gives it the keyboard focus (when it is mapped), unless the focus is
+// already on a window inside it (another application's window embedded there), where it stays.
 BOOL SetForegroundWindow(HWND hwnd);
+
+// The window the keyboard goes to: the X input focus window. That may be a window inside
+// another (the office's window in the recording window's slide area, which has the keyboard while
+// the show runs), so the show's window is the foreground window while the user steps through it.
+// Under a window manager (_NET_ACTIVE_WINDOW set) the focus counts only inside the active window;
+// otherwise, and when the focus is None or PointerRoot, the active window is the answer (0
+// without a window manager).
+HWND GetForegroundWindow();
 
 BOOL IsWindow(HWND hwnd);
 // Mapped, with every ancestor mapped.

@@ -10,11 +10,11 @@ program_test
 root=$TEST_HOME/root
 DESTDIR=$root cmake --install "$VANTOREL_BUILD_DIR" --prefix /usr >/dev/null
 folder=$root/usr/lib/vantorel
-for part in vantorel Oravane.so vantorel-regsvr help.html sound-help.html fg ar; do
+for part in vantorel Oravane.so libbrelin.so libvantorel-messages.so vantorel-regsvr help.html sound-help.html fg ar; do
     [[ -f "$folder/$part" ]] || { echo "$part is not installed" >&2; exit 1; }
 done
 [[ $(readlink -f "$root/usr/bin/vantorel") == "$folder/vantorel" ]]
-for binary in vantorel Oravane.so vantorel-regsvr; do
+for binary in vantorel Oravane.so libbrelin.so libvantorel-messages.so vantorel-regsvr; do
     if ldd "$folder/$binary" | grep 'not found'; then echo "$binary misses a library" >&2; exit 1; fi
     if readelf -d "$folder/$binary" | grep -F "$VANTOREL_BUILD_DIR"; then echo "$binary looks into the build" >&2; exit 1; fi
 done

@@ -10,50 +10,29 @@
 #include "platform/ui/ComboBox.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/x11/WindowFunctions.h"
+#include "RecordWindowSupport.h"
 #include "recording/RecordDlg.h"
-#include "support/OfficeProfiles.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <thread>
 
 using namespace recording;
+using recordtest::CTestOwner;
+using recordtest::PumpUntil;
+using recordtest::RunWindow;
 using officetest::Near;
 using officetest::SlideColour;
 using officetest::WindowImage;
 
 namespace {
-
-// The main window's side: the presentations and the program folder.
-class CTestOwner : public IRecordingOwner {
-public:
-    std::vector<std::string> m_paths;
-    std::string m_strFolder = "/nonexistent/";
-    std::vector<std::string> GetPresentationList() const override { return m_paths; }
-    const std::string& GetProgramFolder() const override { return m_strFolder; }
-};
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        QApplication::processEvents();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
 
 // Inside the capture frame (less its outline) nothing but the slide: its colour, black where it
 // is letterboxed, its number's corner, and the thin edge the window show draws along the slide's
@@ -97,21 +76,16 @@ class RecordDlgTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        testsupport::UsePrivateOfficeProfiles();
         s_pFolder = new testsupport::TempDir();
-        std::string error;
-        auto app = office::Application::Create(&error);
-        ASSERT_TRUE(app) << error;
-        officetest::ShowOptions deck;
-        deck.manualAdvance = true;
-        deck.animations = false;
-        deck.pageSound = false;
-        deck.pageWidth = 28000;  // 4:3, as the slide area the tests start with
-        deck.pageHeight = 21000;
-        s_bMade = officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "first", deck);
-        deck.slides = 3;
-        s_bMade = s_bMade
-            && officetest::MakePresentations(*app->Session(), s_pFolder->path().string(), "second", deck);
+        officetest::ShowOptions first;
+        first.manualAdvance = true;
+        first.animations = false;
+        first.pageSound = false;
+        first.pageWidth = 28000;  // 4:3, as the slide area the tests start with
+        first.pageHeight = 21000;
+        officetest::ShowOptions second = first;
+        second.slides = 3;
+        s_bMade = recordtest::MakeDecks(s_pFolder->path().string(), {{"first", first}, {"second", second}});
     }
     static void TearDownTestSuite()
     {
@@ -125,26 +99,11 @@ protected:
             m_boxes.push_back(r.text);
             return platform::IDOK;
         });
-        // The window's own record: a 640 x 480 slide area.
-        options::CBurnSettings burn;
-        options::CRecordingOptions record(burn);
-        record.m_nPptWidth = 640;
-        record.m_nPptHeight = 480;
-        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
+        recordtest::SaveSlideArea(640, 480);
     }
     ~RecordDlgTest() override { platform::SetMessageBoxHandler(m_previous); }
 
     void SetUp() override { ASSERT_TRUE(s_bMade); }
-
-    // Runs the window modally with `body` inside its loop, then closes it as the close box does.
-    void RunWindow(CRecordDlg& dlg, const std::function<void()>& body)
-    {
-        QTimer::singleShot(0, &dlg, [&] {
-            body();
-            dlg.close();
-        });
-        dlg.DoModal();
-    }
 
     QString Text(CRecordDlg& dlg, int id) { return dlg.GetDlgItemText(id); }
 

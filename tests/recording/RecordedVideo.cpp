@@ -102,11 +102,13 @@ std::vector<FrameLook> LookAtFrames(const std::string& file, int width, int heig
         for (int y = 0; y < height; ++y)
             red += (at(0, y) == 0xFF0000) + (at(width - 1, y) == 0xFF0000);
         look.redOutline = red >= (width + height) / 2;
-        for (int y = 0; y < height && look.slide; ++y)
+        for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 std::uint32_t p = at(x, y);
-                if (!(x < width / 4 && y < height * 2 / 5) && !officetest::Near(p, officetest::SlideColour(look.slide))
-                    && !officetest::Near(p, 0))
+                if (!look.slide)
+                    look.lit += !officetest::Near(p, 0);
+                else if (!(x < width / 4 && y < height * 2 / 5) && !officetest::Near(p, officetest::SlideColour(look.slide))
+                         && !officetest::Near(p, 0))
                     ++look.foreign;
             }
         looks.push_back(look);

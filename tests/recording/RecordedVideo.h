@@ -26,7 +26,10 @@ struct FrameLook {
     long slide = 0;           // the slide whose colour the centre shows, 0 for none
     bool redOutline = false;  // a pure red line along an edge: the capture frame was recorded
     long foreign = 0;         // pixels that are neither the slide, black, nor its number's corner
+    long lit = 0;             // of a frame of no slide: the pixels that are not black
     bool OnlySlide(int width, int height) const { return slide != 0 && foreign <= 3 * (width + height); }
+    // Black but for a line of text: the show past its last slide, waiting to be left.
+    bool EndScreen(int width, int height) const { return slide == 0 && lit <= 3 * (width + height); }
 };
 std::vector<FrameLook> LookAtFrames(const std::string& file, int width, int height, long slides);
 

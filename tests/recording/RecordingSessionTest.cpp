@@ -14,7 +14,6 @@
 #include "options/OptionFile.h"
 #include "options/VideoOptions.h"
 #include "platform/com/ComBase.h"
-#include "platform/office/PowerPointApplication.h"
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
 #include "platform/ui/ComboBox.h"
@@ -23,7 +22,6 @@
 #include "options/VideoOptionsDlg.h"
 #include "recording/PresentationModeDlg.h"
 #include "recording/RecordDlg.h"
-#include "support/OfficeProfiles.h"
 #include "support/PrivatePulseServer.h"
 #include "support/TempDir.h"
 
@@ -43,6 +41,7 @@
 
 using namespace recording;
 using namespace recordingtest;
+using recordtest::RunWindow;
 using testsupport::TempDir;
 
 namespace {
@@ -70,11 +69,7 @@ class RecordingSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        testsupport::UsePrivateOfficeProfiles();
         s_pDecks = new TempDir();
-        std::string error;
-        auto app = office::Application::Create(&error);
-        ASSERT_TRUE(app) << error;
         // Slides of their own colours that move on after a second each, 4:3 as the slide area.
         officetest::ShowOptions deck;
         deck.slides = kSlides;
@@ -82,8 +77,7 @@ protected:
         deck.pageSound = false;
         deck.pageWidth = 28000;
         deck.pageHeight = 21000;
-        s_bMade = officetest::MakePresentations(*app->Session(), s_pDecks->path().string(), "deck", deck);
-        s_bMade = s_bMade && officetest::MakePresentations(*app->Session(), s_pDecks->path().string(), "other", deck);
+        s_bMade = recordtest::MakeDecks(s_pDecks->path().string(), {{"deck", deck}, {"other", deck}});
     }
     static void TearDownTestSuite()
     {
@@ -108,12 +102,7 @@ protected:
         m_options.m_bVideoCompress = 0;
         m_options.m_bAudioCompress = 0;
         SaveOptions();
-        // A 640 x 480 slide area.
-        options::CBurnSettings burn;
-        options::CRecordingOptions record(burn);
-        record.m_nPptWidth = 640;
-        record.m_nPptHeight = 480;
-        options::COptionFile(options::kRecordingOptionsFile).SaveRecord(record);
+        recordtest::SaveSlideArea(640, 480);
     }
     void TearDown() override
     {
@@ -122,16 +111,6 @@ protected:
     }
 
     void SaveOptions() { options::COptionFile(options::kVideoOptionsFile).SaveRecord(m_options); }
-
-    // Runs the window modally with `body` inside its loop, then closes it as the close box does.
-    void RunWindow(CRecordDlg& dlg, const std::function<void()>& body)
-    {
-        QTimer::singleShot(0, &dlg, [&] {
-            body();
-            dlg.close();
-        });
-        dlg.DoModal();
-    }
 
     // "Start", then "Start " in the presentation mode window once `check` has looked at it.
     void StartRecording(CRecordDlg& dlg, const std::function<void(CPresentationModeDlg&)>& check = {})
@@ -155,11 +134,13 @@ protected:
     void StopAtTheEnd(CRecordDlg& dlg, const std::string& expectedFile)
     {
         ASSERT_TRUE(WaitForSlide(dlg, kSlides));
-        // As a user does: once the last slide shows, and the recording has taken it in.
+        // As a user does: once the last slide shows, and the recording has taken it in. On a
+        // busy machine the show may be past it already, on its black end screen.
         RECT frame = dlg.GetCaptureRect();
         ASSERT_TRUE(PumpUntil([&] {
-            return officetest::Near(officetest::ScreenPixel((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2),
-                                    officetest::SlideColour(kSlides));
+            const std::uint32_t centre =
+                officetest::ScreenPixel((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+            return officetest::Near(centre, officetest::SlideColour(kSlides)) || officetest::Near(centre, 0);
         }, 5000));
         const auto written = [&] { return std::filesystem::file_size(dlg.GetOutputFile()); };
         const auto before = written();
@@ -191,15 +172,19 @@ protected:
         ASSERT_EQ(static_cast<long>(looks.size()), facts.frames);
         // The show paints its first slide a moment after it starts: the first frames may show
         // the empty slide area. From the first slide on, a frame caught while the office
-        // repaints may mix two slides; nothing else may show.
+        // repaints may mix two slides; nothing else may show but, after the last slide, the
+        // show's end screen.
         long leading = 0;
         while (leading < static_cast<long>(looks.size()) && looks[leading].slide == 0 && !looks[leading].foreign)
             ++leading;
         EXPECT_LE(leading, 8) << "frames before the show";
+        long trailing = static_cast<long>(looks.size());
+        while (trailing > leading && looks[trailing - 1].EndScreen(width, height))
+            --trailing;
         long outlined = 0, other = 0;
-        for (std::size_t i = 0; i < looks.size(); ++i) {
+        for (long i = 0; i < static_cast<long>(looks.size()); ++i) {
             outlined += looks[i].redOutline;
-            other += static_cast<long>(i) >= leading && !looks[i].OnlySlide(width, height);
+            other += i >= leading && i < trailing && !looks[i].OnlySlide(width, height);
         }
         EXPECT_EQ(outlined, 0) << "frames with the red capture frame";
         EXPECT_LE(other, 2) << "frames that show more than a slide";

@@ -1,6 +1,7 @@
 #pragma once
 // Driving the recording window from a test or a benchmark as a user would: its owner (the main
 // window's side), waiting while its events run, and acting on the modal windows it opens.
+#include "RecordWindowSupport.h"
 #include "recording/RecordDlg.h"
 
 #include <QApplication>
@@ -14,28 +15,8 @@
 
 namespace recordingtest {
 
-// The main window's side: the presentations and the program folder.
-class CTestOwner : public recording::IRecordingOwner {
-public:
-    std::vector<std::string> m_paths;
-    std::string m_strFolder = "/nonexistent/";
-    std::vector<std::string> GetPresentationList() const override { return m_paths; }
-    const std::string& GetProgramFolder() const override { return m_strFolder; }
-};
-
-// Runs the window thread's events until done() or the deadline.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        QApplication::processEvents();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
+using recordtest::CTestOwner;
+using recordtest::PumpUntil;
 
 // Acts on the window of type T as soon as it shows, from inside whatever modal loop runs then
 // (the recording window's handlers show these windows modally and return once they close).

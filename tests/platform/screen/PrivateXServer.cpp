@@ -5,27 +5,35 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace screentest {
 
-CPrivateXServer::CPrivateXServer(const std::string& geometry)
+CPrivateXServer::CPrivateXServer(const std::string& geometry, const std::vector<std::string>& extraArgs)
 {
+    std::vector<std::string> args {"Xvfb", "-displayfd", "3", "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return;
     m_pid = fork();
     if (m_pid == 0) {
-        // The child: the display number goes to the pipe's write end, as fd 3.
+        // The child: the display number goes to the pipe's write end, as fd 3. A test killed on
+        // its deadline takes its server with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(fds[1], 3);
         int devnull = open("/dev/null", O_RDWR);
         if (devnull >= 0) {
             dup2(devnull, 1);
             dup2(devnull, 2);
         }
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", geometry.c_str(), "-nolisten",
-               "tcp", "-noreset", static_cast<char*>(nullptr));
+        execvp("Xvfb", argv.data());
         _exit(127);
     }
     close(fds[1]);

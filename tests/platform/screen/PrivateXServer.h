@@ -5,14 +5,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace screentest {
 
 class CPrivateXServer {
 public:
-    // geometry as for Xvfb -screen: "640x480x24".
-    explicit CPrivateXServer(const std::string& geometry);
+    // geometry as for Xvfb -screen: "640x480x24"; extra arguments go to Xvfb as they are.
+    explicit CPrivateXServer(const std::string& geometry, const std::vector<std::string>& extraArgs = {});
     ~CPrivateXServer();
     CPrivateXServer(const CPrivateXServer&) = delete;
     CPrivateXServer& operator=(const CPrivateXServer&) = delete;

@@ -127,6 +127,51 @@ TEST_F(WindowFunctionsTest, ForegroundRaisesAndFocuses)
     XFree(children);
 }
 
+TEST_F(WindowFunctionsTest, ForegroundWindowIsTheWindowWithTheFocus)
+{
+    auto focusOn = [&](Window w) {
+        XSetInputFocus(m_pDisplay, w, RevertToNone, CurrentTime);
+        XSync(m_pDisplay, False);
+    };
+    Window other = MakeWindow("other", 0, 0, 100, 100);
+    Window host = MakeWindow("host", 100, 0, 300, 300);
+    // Another program's window inside the host, as the show is in the recording window.
+    Window embedded = XCreateSimpleWindow(m_pDisplay, host, 0, 0, 100, 100, 0, 0, 0);
+    XMapWindow(m_pDisplay, embedded);
+    XSync(m_pDisplay, False);
+
+    focusOn(embedded);
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    // Bringing the host to the front raises it and leaves the focus with the window inside it.
+    XRaiseWindow(m_pDisplay, other);
+    XSync(m_pDisplay, False);
+    ASSERT_TRUE(SetForegroundWindow(host));
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    ASSERT_TRUE(XQueryTree(m_pDisplay, DefaultRootWindow(m_pDisplay), &root, &parent, &children, &count));
+    ASSERT_GE(count, 2u);
+    EXPECT_EQ(children[count - 1], host);
+    XFree(children);
+    ASSERT_TRUE(SetForegroundWindow(other));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    focusOn(None);
+    EXPECT_EQ(GetForegroundWindow(), 0u);
+
+    // A window manager names the active window: the focus counts only inside it.
+    Atom active = XInternAtom(m_pDisplay, "_NET_ACTIVE_WINDOW", False);
+    XChangeProperty(m_pDisplay, DefaultRootWindow(m_pDisplay), active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&host), 1);
+    focusOn(embedded);
+    EXPECT_EQ(GetForegroundWindow(), embedded);
+    focusOn(other);
+    EXPECT_EQ(GetForegroundWindow(), host);
+    focusOn(PointerRoot);
+    EXPECT_EQ(GetForegroundWindow(), host);
+    XDeleteProperty(m_pDisplay, DefaultRootWindow(m_pDisplay), active);
+    XSync(m_pDisplay, False);
+}
+
 TEST_F(WindowFunctionsTest, TerminatesTheOwnerNamedByTheWindowsPid)
 {
     pid_t child = fork();
@@ -232,6 +277,7 @@ TEST(WindowFunctionsWithoutDisplay, EveryCallFails)
     EXPECT_FALSE(MoveWindow(1, 0, 0, 10, 10, TRUE));
     EXPECT_FALSE(GetWindowRect(1, &r));
     EXPECT_FALSE(SetForegroundWindow(1));
+    EXPECT_EQ(GetForegroundWindow(), 0u);
 }
 
 }  // namespace
