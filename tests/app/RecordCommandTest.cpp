@@ -24,17 +24,7 @@ namespace {
 
 constexpr int kWidth = 704, kHeight = 576;  // the DVD size a run that makes a DVD records
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
+using recordingtest::RunCommand;
 
 bool Has(const std::string& text, const std::string& part)
 {
@@ -96,7 +86,7 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
         m_dir.file("kvellog.txt") + "' VANTOREL_REGISTRY='" + m_dir.file("registry") + "' timeout 600 '" +
         VANTOREL_TEST_PROGRAM_DIR + "vantorel' --record --headless --output out --slide-seconds 1.5 --dvd-image talks.iso"
         " --chapters timed.ppt missing.ppt corrupt.ppt untimed.odp > stdout.txt 2> stderr.txt; echo $?";
-    const std::string status = Shell(command);
+    const std::string status = RunCommand(command);
     const std::string stdoutText = testsupport::ReadFile(m_dir.file("stdout.txt"));
     const std::string stderrText = testsupport::ReadFile(m_dir.file("stderr.txt"));
     const std::string said = "\nstdout:\n" + stdoutText + "stderr:\n" + stderrText;
@@ -152,13 +142,13 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
     EXPECT_TRUE(Has(stdoutText, "dvd author\n")) << said;
     EXPECT_TRUE(Has(stdoutText, "dvd written " + iso + "\n")) << said;
     EXPECT_TRUE(Has(stdoutText, "done 2/4 recorded\n")) << said;
-    const std::string chapters = Shell("lsdvd -c '" + iso + "'");
+    const std::string chapters = RunCommand("lsdvd -c '" + iso + "'");
     const std::regex chapter("Chapter: ");
     EXPECT_EQ(std::distance(std::sregex_iterator(chapters.begin(), chapters.end(), chapter), std::sregex_iterator()), 6)
         << chapters;
     // What the run started has ended with it: no server runs from its folders, none is left.
     // ("[/]" keeps the shell that runs pgrep, whose command line holds the pattern, out.)
-    EXPECT_EQ(Shell("pgrep -f '[/]" + m_dir.file("tmp").substr(1) + "' | wc -l"), "0\n");
+    EXPECT_EQ(RunCommand("pgrep -f '[/]" + m_dir.file("tmp").substr(1) + "' | wc -l"), "0\n");
     for (const auto& entry : fs::directory_iterator(m_dir.file("tmp")))
         EXPECT_EQ(entry.path().filename().string().rfind("vantorel-", 0), std::string::npos) << entry.path();
 }

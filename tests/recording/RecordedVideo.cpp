@@ -12,9 +12,7 @@
 
 namespace recordingtest {
 
-namespace {
-
-std::string Run(const std::string& command)
+std::string RunCommand(const std::string& command)
 {
     std::string out;
     if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
@@ -26,12 +24,14 @@ std::string Run(const std::string& command)
     return out;
 }
 
+namespace {
+
 std::map<std::string, std::string> Probe(const std::string& file, const char* stream)
 {
     std::map<std::string, std::string> values;
-    std::string out = Run("ffprobe -v error -count_frames -select_streams " + std::string(stream)
-                          + " -show_entries stream=codec_name,width,height,nb_read_frames"
-                            " -of default=nw=1 '" + file + "'");
+    std::string out = RunCommand("ffprobe -v error -count_frames -select_streams " + std::string(stream)
+                                 + " -show_entries stream=codec_name,width,height,nb_read_frames"
+                                   " -of default=nw=1 '" + file + "'");
     std::size_t pos = 0;
     while (pos < out.size()) {
         std::size_t end = out.find('\n', pos);
@@ -48,8 +48,8 @@ std::map<std::string, std::string> Probe(const std::string& file, const char* st
 // Where a stream's last packet ends (PCM in AVI has no stream duration of its own); 0 without one.
 double StreamSeconds(const std::string& file, const char* stream)
 {
-    std::string out = Run("ffprobe -v error -select_streams " + std::string(stream)
-                          + " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + file + "' | tail -1");
+    std::string out = RunCommand("ffprobe -v error -select_streams " + std::string(stream)
+                                 + " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + file + "' | tail -1");
     double start = 0, length = 0;
     return std::sscanf(out.c_str(), "%lf,%lf", &start, &length) == 2 ? start + length : 0;
 }
@@ -66,7 +66,7 @@ VideoFacts ReadVideoFacts(const std::string& file)
     facts.frames = std::atol(video["nb_read_frames"].c_str());
     facts.videoSeconds = StreamSeconds(file, "v:0");
     facts.soundSeconds = StreamSeconds(file, "a:0");
-    facts.decodeErrors = Run("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
+    facts.decodeErrors = RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
     return facts;
 }
 
@@ -135,8 +135,8 @@ std::string TimingLogMismatches(const std::string& file, const std::vector<Frame
     std::ostringstream said;
     // Each frame's time in the video, ms.
     std::vector<double> times;
-    std::istringstream pts(Run("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 '" +
-                               file + "'"));
+    std::istringstream pts(
+        RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 '" + file + "'"));
     for (double seconds = 0; pts >> seconds;)
         times.push_back(seconds * 1000);
     const std::size_t count = std::min(times.size(), looks.size());
@@ -176,8 +176,8 @@ void KeepFrames(const std::string& file, const std::string& name, const std::vec
     if (!folder)
         return;
     for (long index : indices)
-        Run("ffmpeg -nostdin -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index)
-            + ")' -frames:v 1 '" + folder + "/" + name + "-" + std::to_string(index) + ".png'");
+        RunCommand("ffmpeg -nostdin -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index)
+                   + ")' -frames:v 1 '" + folder + "/" + name + "-" + std::to_string(index) + ".png'");
 }
 
 }  // namespace recordingtest

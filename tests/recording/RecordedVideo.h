@@ -7,6 +7,9 @@
 
 namespace recordingtest {
 
+// What a shell command writes on its standard output and standard error.
+std::string RunCommand(const std::string& command);
+
 struct VideoFacts {
     std::string codec;
     int width = 0;
