@@ -31,6 +31,11 @@ std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, con
             "-y",
             "-target",
             nTvFormat == TV_FORMAT_NTSC ? "ntsc-dvd" : "pal-dvd",
+            // The preset scales to the standard's frame and keeps the source's square pixels, a
+            // shape a DVD cannot say; the authored stream then says 16:9 and a 4:3 recording
+            // plays stretched. The nearer of the two shapes a DVD has keeps the picture true.
+            "-vf",
+            "setdar=if(gte(dar\\,14/9)\\,16/9\\,4/3)",
             "file:" + strBase + ".mpg"};
 }
 

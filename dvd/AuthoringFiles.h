@@ -10,8 +10,8 @@ constexpr const char* kControlFileName = "qvrtmpf001.xml";
 constexpr const char* kDvdFolderName = "qvrtmpd001";
 constexpr const char* kBatchFileName = "qvrtmpfb001.sh";
 
-// The encoder's arguments: fg -i <input> -y -target pal-dvd|ntsc-dvd <base>.mpg, fg from the
-// program folder. Both paths go as "file:" URLs, so no name can pass for another protocol.
+// The encoder's arguments: fg -i <input> -y -target pal-dvd|ntsc-dvd -vf setdar=<4:3 or 16:9,
+// whichever is nearer the recording's shape> <base>.mpg, fg from the program folder. Both paths go as "file:" URLs, so no name can pass for another protocol.
 std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, const std::string& strInput,
                                         const std::string& strBase, int nTvFormat);
 

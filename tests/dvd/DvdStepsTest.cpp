@@ -16,9 +16,9 @@ using testsupport::WriteFile;
 
 namespace {
 
-// fg -i file:<input> -y -target <target> file:<output>
+// fg -i file:<input> -y -target <target> ... file:<output>
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
-in=${2#file:}; out=${6#file:}
+in=${2#file:}; for last; do out=${last#file:}; done
 echo "fg $5 $in"
 case "$in" in *bad*) printf cut > "$out"; echo "No space left on device" >&2; exit 1;; esac
 printf '%s' "$in" > "$out"

@@ -2,6 +2,7 @@
 // fg and ar links of the program folder in both standards; lsdvd and ffprobe read the tree back.
 // The folders' names hold the characters a shell or an XML reader would take for something else.
 #include "DvdTestWindow.h"
+#include "dvd/AuthoringFiles.h"
 #include "RecordingSupport.h"
 #include "ToolOutput.h"
 #include "support/TempDir.h"
@@ -78,6 +79,24 @@ TEST(DvdTools, ARecordingBecomesAOneTitleDvdInEitherStandard)
         EXPECT_NE(probe.find("codec_name=ac3"), std::string::npos) << probe;
         for (const std::string& mpeg : steps.GetMpegList())
             fs::remove(mpeg);
+    }
+}
+
+// A DVD says only 4:3 or 16:9: a recording of the DVD slide area (704 x 576 square pixels) must
+// come out 4:3, not stretched to 16:9, and a wide one 16:9.
+TEST(DvdTools, TheMpegTakesTheDvdShapeNearestTheRecording)
+{
+    testsupport::TempDir dir;
+    for (const auto& [size, shape] : {std::pair {"704x576", "4:3"}, std::pair {"1280x720", "16:9"}}) {
+        SCOPED_TRACE(size);
+        const std::string avi = dir.file(std::string(size) + ".avi");
+        Output({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", std::string("testsrc=d=1:r=15:s=") + size, "-c:v",
+                "mjpeg", avi});
+        const std::string base = dir.file(size);
+        Output(EncoderCommand(VANTOREL_TEST_PROGRAM_DIR, avi, base, TV_FORMAT_PAL));
+        const std::string probe = Output({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                                          "stream=display_aspect_ratio", "-of", "default=nw=1", base + ".mpg"});
+        EXPECT_EQ(Match(probe, "display_aspect_ratio=([0-9:]+)"), shape) << probe;
     }
 }
 
