@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/RecordCommand.h"
+#include "app/RecordRequest.h"
 #include "app/RepairCommand.h"
 #include "app/Resource.h"
 #include "platform/automation/CommandLineInfo.h"
@@ -24,6 +26,9 @@ CVantorelCommandLine::CVantorelCommandLine()
         {"repair", "FILE...", "Repairs recordings that a crash left unfinished, then ends.",
          [](const std::vector<std::string>& files) { return RunRepairCommand(files, stdout, stderr); },
          true},
+        {"record", "[OPTION]... FILE...",
+         "Records the presentations one after another, unattended, then ends. Options:",
+         [](const std::vector<std::string>& words) { return RunRecordCommand(words); }, true, RecordOptionsHelp},
         {"Automation", nullptr, "Started by the session bus to serve an automation client.", nullptr},
         {"Embedding", nullptr, "The same as -Automation.", nullptr},
     };
@@ -102,8 +107,15 @@ std::string CVantorelCommandLine::HelpText() const
         "Options (after -, -- or /, in any case):\n";
     for (const CommandLineOption& o : m_options) {
         std::string left = std::string("  --") + o.name + (o.argument ? std::string(" ") + o.argument : "");
-        left.resize(std::max<std::size_t>(left.size() + 2, 24), ' ');
+        // A long option and its arguments get a line of their own.
+        left = left.size() + 2 > 24 ? left + "\n" + std::string(24, ' ') : left + std::string(24 - left.size(), ' ');
         text += left + o.help + "\n";
+        if (o.moreHelp)
+            text += o.moreHelp();
     }
+    text += "\n"
+            "With --record, each event is one line on standard output (file, slide, written, timings,\n"
+            "dvd, done) and each error one line on standard error naming its file. Exit status:\n"
+            "0 every file recorded (and the DVD made), 1 some failed (the rest is kept), 2 bad arguments.\n";
     return text;
 }

@@ -17,6 +17,8 @@ struct CommandLineOption {
     std::function<int(const std::vector<std::string>& arguments)> run;
     // The option takes every word after it as its arguments ("--repair FILE...").
     bool takesRest = false;
+    // Lines the help lists below the option (its own options), or null.
+    std::string (*moreHelp)() = nullptr;
 };
 
 class CVantorelCommandLine {

@@ -9,9 +9,7 @@
 #include <cctype>
 #include <sys/stat.h>
 
-namespace {
-
-bool HasPresentationExtension(const std::string& name)
+bool IsPresentationName(const std::string& name)
 {
     auto dot = name.rfind('.');
     if (dot == std::string::npos || name.find('/', dot) != std::string::npos)
@@ -21,17 +19,15 @@ bool HasPresentationExtension(const std::string& name)
     return ext == "ppt" || ext == "pps" || ext == "pptx" || ext == "odp";
 }
 
-} // namespace
-
 PresentationChoice ChoosePresentations(const std::vector<std::string>& names)
 {
     PresentationChoice choice;
     for (const std::string& name : names) {
         struct stat st {};
         bool exists = stat(name.c_str(), &st) == 0;
-        if (exists && S_ISREG(st.st_mode) && HasPresentationExtension(name))
+        if (exists && S_ISREG(st.st_mode) && IsPresentationName(name))
             choice.accepted.push_back(name);
-        else if (!exists && HasPresentationExtension(name))
+        else if (!exists && IsPresentationName(name))
             choice.refused.push_back(name + " (not found)");
         else
             choice.refused.push_back(name);

@@ -16,6 +16,8 @@ struct PresentationChoice {
 };
 
 PresentationChoice ChoosePresentations(const std::vector<std::string>& names);
+// The name ends in .ppt, .pps, .pptx or .odp, in any case.
+bool IsPresentationName(const std::string& name);
 // The message that names the refused files.
 std::string RefusalMessage(const std::vector<std::string>& refused);
 

@@ -1,19 +1,15 @@
 #include "app/VantorelApp.h"
 
 #include "app/CommandLine.h"
-#include "app/FilterRegistration.h"
+#include "app/ProgramRuntime.h"
 #include "app/VantorelDlg.h"
 #include "app/VantorelDlgAutoProxy.h"
 #include "dvd/BurnDlg.h"
 #include "platform/automation/CommandLineInfo.h"
 #include "platform/automation/OleApp.h"
 #include "platform/automation/OleObjectFactory.h"
-#include "platform/com/ComBase.h"
-#include "platform/avi/AviClasses.h"
-#include "platform/codecs/CompressorCategories.h"
-#include "platform/dshow/MediaGraphClasses.h"
-#include "platform/pulse/SoundDevices.h"
 #include "platform/shell/Places.h"
+#include "platform/com/ComBase.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QMetaObject>
@@ -44,22 +40,8 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
         return *status;
     if (commandLine.ReportFaults(stderr))
         return 2;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        AfxMessageBox("Failed to initialize OLE");
+    if (!StartProgramRuntime())
         return 1;
-    }
-    // The media graph's own classes (Filter Graph, Filter Mapper 2, system clock, the capture
-    // graph builder and device enumerator), the AVI writer, the compressors and the sound
-    // capture devices are part of the runtime here, made known once like installed ones.
-    RegisterMediaGraphClasses();
-    RegisterAviClasses();
-    RegisterCompressorCategories();
-    RegisterSoundDevices();
-    // OLE control containment, DPI awareness and 3-D controls need nothing here: Qt widgets
-    // host any control, scale for the screen themselves and are drawn in 3-D already.
-
-    // The filter module of the program folder records; a user never registers it by hand.
-    EnsureFilterRegistered(GetProgramFolder());
 
     CCommandLineInfo cmdInfo;
     cmdInfo.ParseCommandLine(argc, argv);

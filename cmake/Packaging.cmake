@@ -23,6 +23,6 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "qt6-qpa-plugins, libburn4, libreoffice-impress, ffmpeg, dvdauthor, genisoimage, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, dbus-user-session | dbus-x11")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, dbus-user-session | dbus-x11, xvfb, pulseaudio-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "vcdimager")
 include(CPack)

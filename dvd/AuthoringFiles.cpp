@@ -2,6 +2,8 @@
 
 #include "dvd/DvdWindow.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -37,20 +39,38 @@ std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, con
             "file:" + strBase + ".mpg"};
 }
 
-std::string ControlFileText(const std::vector<std::string>& mpegList)
+std::string ControlFileText(const std::vector<std::string>& mpegList,
+                            const std::vector<std::vector<long long>>& chapterMs)
 {
     std::string text = "<dvdauthor>\n"
                        "\t<vmgm />\n"
                        "\t\t<titleset>\n"
                        "\t\t\t<titles>\n"
                        "            <pgc>\n";
-    for (const std::string& strMpeg : mpegList)
-        text += "            <vob file=\"" + XmlEscape(PlainPath(strMpeg)) + "\" />\n";
+    for (std::size_t i = 0; i < mpegList.size(); ++i) {
+        text += "            <vob file=\"" + XmlEscape(PlainPath(mpegList[i])) + "\"";
+        if (i < chapterMs.size() && !chapterMs[i].empty())
+            text += " chapters=\"" + ChapterList(chapterMs[i]) + "\"";
+        text += " />\n";
+    }
     text += "            </pgc>\n"
             "\t\t\t</titles>\n"
             "\t\t</titleset>\n"
             "</dvdauthor>\n";
     return text;
+}
+
+std::string ChapterList(const std::vector<long long>& chapterMs)
+{
+    std::string list;
+    for (long long ms : chapterMs) {
+        ms = std::max(0LL, ms);
+        char szTime[48];
+        std::snprintf(szTime, sizeof szTime, "%lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                      ms % 1000);
+        list += (list.empty() ? "" : ",") + std::string(szTime);
+    }
+    return list;
 }
 
 std::string AuthoringScriptText(const std::string& strProgramFolder, const std::string& strDvdPath,

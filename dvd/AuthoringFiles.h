@@ -16,8 +16,14 @@ std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, con
                                         const std::string& strBase, int nTvFormat);
 
 // dvdauthor's control file: an empty video manager and one title whose program chain plays the
-// MPEG files in list order. Paths are XML-escaped.
-std::string ControlFileText(const std::vector<std::string>& mpegList);
+// MPEG files in list order. Paths are XML-escaped. With chapter times (milliseconds into each
+// file, parallel to the list), a file's `vob` line carries its chapters; a file without times,
+// and every file when none are given, gets the line as it always was.
+std::string ControlFileText(const std::vector<std::string>& mpegList,
+                            const std::vector<std::vector<long long>>& chapterMs = {});
+
+// dvdauthor's chapter list: "h:mm:ss.mmm" times, comma-separated, in the order given.
+std::string ChapterList(const std::vector<long long>& chapterMs);
 
 // The /bin/sh script: export VIDEO_FORMAT, create the DVD folder, delete every file below it,
 // run ar from the program folder on the control file. Every path is shell-quoted.

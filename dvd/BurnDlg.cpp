@@ -109,7 +109,7 @@ void RunBurnCommand(IBurnOwner& owner)
 CBurnDlg::CBurnDlg(QWidget* pParent) : CDialog(IDD_BURN, pParent), m_steps(*this)
 {
     setWindowTitle("Burn to DVD");
-    SetDialogSize(330, 340);
+    SetDialogSize(330, 351);
     CreateControls();
     m_hWnd = GetSafeHwnd();
 
@@ -179,7 +179,7 @@ void CBurnDlg::CreateControls()
     AddButton(IDC_BURN_DELETE, "Delete", {262, 33, 54, 14});
     AddButton(IDC_BURN_PREVIEW, "Pre-View", {262, 51, 54, 14});
 
-    group("DVD Setting", {7, 91, 316, 96});
+    group("DVD Setting", {7, 91, 316, 107});
     AddStatic(kStatic, "Disc Volum:", {14, 105, 50, 8});
     m_pVolume = static_cast<QLineEdit*>(AddControl(IDC_BURN_VOLUME, new QLineEdit, {66, 103, 120, 12}));
     AddStatic(kStatic, "Format:", {196, 105, 30, 8});
@@ -194,19 +194,20 @@ void CBurnDlg::CreateControls()
     check(IDC_BURN_OPC, "Send optimum power calibration (OPC)", {14, 151, 250, 10});
     check(IDC_BURN_EJECT, "Eject disc after burning has completed", {14, 162, 250, 10});
     check(IDC_BURN_DELETE_TEMP, "Delete temp file after burn complete", {14, 173, 250, 10});
+    check(IDC_BURN_CHAPTERS, "A chapter at every slide change", {14, 184, 250, 10});
 
-    group("Log info:", {7, 191, 316, 124});
-    m_pStatus = AddStatic(IDC_BURN_STATUS, "", {14, 203, 302, 9});
-    m_pLog = list(IDC_BURN_LOG, false, {14, 214, 302, 80});
-    m_pProgress = static_cast<QProgressBar*>(AddControl(IDC_BURN_PROGRESS, new QProgressBar, {14, 299, 170, 10}));
+    group("Log info:", {7, 202, 316, 124});
+    m_pStatus = AddStatic(IDC_BURN_STATUS, "", {14, 214, 302, 9});
+    m_pLog = list(IDC_BURN_LOG, false, {14, 225, 302, 80});
+    m_pProgress = static_cast<QProgressBar*>(AddControl(IDC_BURN_PROGRESS, new QProgressBar, {14, 310, 170, 10}));
     m_pProgress->setRange(0, 100);
     m_pProgress->setTextVisible(false);
-    m_pPercent = AddStatic(IDC_BURN_PERCENT, "", {190, 300, 26, 8});
-    m_pElapsed = AddStatic(IDC_BURN_ELAPSED, "", {220, 300, 96, 8});
+    m_pPercent = AddStatic(IDC_BURN_PERCENT, "", {190, 311, 26, 8});
+    m_pElapsed = AddStatic(IDC_BURN_ELAPSED, "", {220, 311, 96, 8});
 
-    AddButton(IDC_BURN_SAVE_LOG, "Save log", {7, 320, 54, 14});
-    AddButton(IDC_BURN_START, "Start Burn", {209, 320, 54, 14});
-    AddButton(IDC_BURN_CLOSE, "Close", {269, 320, 54, 14});
+    AddButton(IDC_BURN_SAVE_LOG, "Save log", {7, 331, 54, 14});
+    AddButton(IDC_BURN_START, "Start Burn", {209, 331, 54, 14});
+    AddButton(IDC_BURN_CLOSE, "Close", {269, 331, 54, 14});
 }
 
 void CBurnDlg::DoDataExchange(CDataExchange* pDX)
@@ -216,6 +217,7 @@ void CBurnDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_BURN_OPC, m_bOpc);
     DDX_Check(pDX, IDC_BURN_EJECT, m_bEject);
     DDX_Check(pDX, IDC_BURN_DELETE_TEMP, m_bDeleteTemp);
+    DDX_Check(pDX, IDC_BURN_CHAPTERS, m_bChapters);
     DDX_CBString(pDX, IDC_BURN_SPEED, m_strSpeed);
     DDX_CBString(pDX, IDC_BURN_DRIVE, m_strRecorder);
 }

@@ -55,6 +55,7 @@ enum : int {
     IDC_BURN_OPC = 1034,
     IDC_BURN_EJECT = 1035,
     IDC_BURN_DELETE_TEMP = 1036,
+    IDC_BURN_CHAPTERS = 1037,
     IDC_BURN_FORMAT = 1052,
     IDC_BURN_SPEED = 1051,
     IDC_BURN_STATUS = 1064,
@@ -83,6 +84,10 @@ public:
     // folders. Returns 1 when it closes.
     INT_PTR DoModal(IBurnOwner& owner);
 
+    // "A chapter at every slide change": kept while the program runs, not in the record, whose
+    // file keeps its layout.
+    int m_bChapters = 0;
+
     // What a run is doing. Idle: open, nothing started. Running: from Start Burn to the end of
     // the clean-up. Stopping: closed during the burn, waiting for the engine to give up. Done:
     // the run is over; Start Burn and the drive list stay disabled until the next opening.
@@ -100,6 +105,7 @@ public:
     int GetTvFormat() override { return m_nTvFormat; }
     std::string GetProgramFolder() override;
     std::string GetOutputFolder() override;
+    bool GetChapters() override { return m_bChapters != 0; }
     void AddLogLine(const std::string& strText) override;
     void SetStatus(const std::string& strText) override;
     void ReportFailure(const std::string& strText) override;

@@ -4,6 +4,7 @@
 #include "dvd/AuthoringFiles.h"
 #include "platform/shell/Places.h"
 #include "platform/ui/MessageBox.h"
+#include "recording/SlideTimingLog.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -45,6 +46,7 @@ void CDvdSteps::Reset()
 {
     m_nConvertIndex = 0;
     m_MpegList.clear();
+    m_MpegSources.clear();
 }
 
 bool CDvdSteps::HandleStage(WPARAM wParam, LPARAM lParam)
@@ -79,7 +81,9 @@ void CDvdSteps::WriteAuthoringFiles()
     m_strXmlPath = strWork + kControlFileName;
     m_strDvdPath = strWork + kDvdFolderName;
     m_strBatchPath = strWork + kBatchFileName;
-    if (!WriteTextFile(m_strXmlPath, ControlFileText(m_MpegList))) {
+    const std::vector<std::vector<long long>> chapters =
+        m_window.GetChapters() ? ReadChapters() : std::vector<std::vector<long long>> {};
+    if (!WriteTextFile(m_strXmlPath, ControlFileText(m_MpegList, chapters))) {
         platform::AfxMessageBox("Write xml file error! ");
         return;
     }
@@ -91,6 +95,25 @@ void CDvdSteps::WriteAuthoringFiles()
     }
     StartWorker([this, strBatch = m_strBatchPath, strAr = strProgramFolder + "ar",
                  strDvd = m_strDvdPath](std::stop_token stop) { RunAuthoring(stop, strBatch, strAr, strDvd); });
+}
+
+std::vector<std::vector<long long>> CDvdSteps::ReadChapters()
+{
+    std::vector<std::vector<long long>> chapters;
+    for (const std::string& strVideo : m_MpegSources) {
+        std::vector<long long>& times = chapters.emplace_back();
+        const std::string strLog = recording::TimingLogPath(strVideo);
+        std::vector<recording::SlideTiming> timings;
+        std::string strError;
+        if (!recording::ReadTimingLog(strLog, &timings, &strError)) {
+            m_window.AddLogLine("No chapters for " + strVideo + ": its slide timing log " + strLog +
+                                " cannot be read (" + strError + ").");
+            continue;
+        }
+        for (const recording::SlideTiming& timing : timings)
+            times.push_back(timing.videoMs);
+    }
+    return chapters;
 }
 
 void CDvdSteps::Stop()
@@ -130,6 +153,7 @@ UINT CDvdSteps::RunConversion(std::stop_token stop, const Conversion& conversion
                           "): the file is left out of the DVD.");
         } else if (std::filesystem::exists(strMpeg, ec)) {
             m_MpegList.push_back(strMpeg);
+            m_MpegSources.push_back(conversion.strInput);
         }
     }
     if (stop.stop_requested())

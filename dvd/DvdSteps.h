@@ -30,6 +30,8 @@ public:
     void StartConversion();
     // Stage 1: writes the control file and the script in the output folder, then runs the
     // script on a worker (RunAuthoring). A file that cannot be written is shown and ends the run.
+    // With chapters, each MPEG's chapters come from the timing log of the video it was made
+    // from; a video without a readable log gets none, and the log list says why.
     void WriteAuthoringFiles();
     // Ends the running worker's tool (SIGTERM to its process group) and waits for the worker;
     // a stopped worker calls the window no more. For the program's end (the destructor calls it).
@@ -37,6 +39,8 @@ public:
 
     int GetConversionIndex() const { return m_nConvertIndex; }
     const std::vector<std::string>& GetMpegList() const { return m_MpegList; }
+    // The video each MPEG was made from, parallel to the MPEG list.
+    const std::vector<std::string>& GetMpegSources() const { return m_MpegSources; }
     const std::string& GetDvdPath() const { return m_strDvdPath; }
     const std::string& GetBatchPath() const { return m_strBatchPath; }
     const std::string& GetXmlPath() const { return m_strXmlPath; }
@@ -52,6 +56,8 @@ private:
     UINT RunConversion(std::stop_token stop, const Conversion& conversion);
     UINT RunAuthoring(std::stop_token stop, const std::string& strBatch, const std::string& strArPath,
                       const std::string& strDvdPath);
+    // The chapter times of each MPEG, from its video's timing log.
+    std::vector<std::vector<long long>> ReadChapters();
     // Shows why the child did not start (naming szPackage when the tool is missing); false when
     // it did.
     bool ReportStartFailure(const platform::CapturedRun& run, const std::string& strTool, const char* szPackage);
@@ -61,6 +67,7 @@ private:
     IDvdWindow& m_window;
     int m_nConvertIndex = 0;
     std::vector<std::string> m_MpegList;
+    std::vector<std::string> m_MpegSources;
     std::string m_strDvdPath;
     std::string m_strBatchPath;
     std::string m_strXmlPath;

@@ -22,6 +22,8 @@ public:
     // them (the program folder ends with '/').
     virtual std::string GetProgramFolder() = 0;
     virtual std::string GetOutputFolder() = 0;
+    // A chapter at every slide change, from each video's timing log ("NAME_NNN.slides.csv").
+    virtual bool GetChapters() = 0;
 
     // Called from the workers. None of them may wait for the window's thread (queue, do not
     // send): the window's thread joins a worker when the steps stop or the next one starts.

@@ -187,6 +187,37 @@ long CPowerPointDriver::CurrentShowPosition()
     return m_pView ? m_pView->get_CurrentShowPosition() : 0;
 }
 
+std::vector<double> CPowerPointDriver::SlideAdvanceTimes()
+{
+    std::vector<double> times;
+    for (long n = 1; m_pSlides && n <= m_nSlideCount; ++n) {
+        auto slide = m_pSlides->Item(n);
+        auto transition = slide ? slide->get_SlideShowTransition() : nullptr;
+        times.push_back(transition && transition->get_AdvanceOnTime() ? transition->get_AdvanceTime() : -1.0);
+    }
+    return times;
+}
+
+void CPowerPointDriver::SetSlideAdvanceTime(long slide, double seconds)
+{
+    auto item = m_pSlides ? m_pSlides->Item(slide) : nullptr;
+    auto transition = item ? item->get_SlideShowTransition() : nullptr;
+    if (!transition)
+        return;
+    if (seconds >= 0)
+        Check(transition->put_AdvanceTime(static_cast<float>(seconds)), "SlideShowTransition.AdvanceTime");
+    Check(transition->put_AdvanceOnTime(seconds >= 0 ? 1 : 0), "SlideShowTransition.AdvanceOnTime");
+}
+
+std::vector<SlideChangeTime> CPowerPointDriver::SlideChanges()
+{
+    std::vector<SlideChangeTime> changes;
+    if (m_pPresentation)
+        for (const office::SlideChange& change : m_pPresentation->SlideChanges())
+            changes.push_back({change.showPosition, change.slideNumber, change.time});
+    return changes;
+}
+
 void CPowerPointDriver::ReadShowSettings(PresentationSettings* settings, long* slideCount)
 {
     m_pPresentation = m_pApplication ? m_pApplication->get_ActivePresentation() : nullptr;

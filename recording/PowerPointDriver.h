@@ -8,10 +8,12 @@
 #include "platform/base/WinTypes.h"
 #include "platform/com/ComBase.h"
 #include "recording/PresentationSettings.h"
+#include "recording/SlideTimingLog.h"
 
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace office {
 class Application;
@@ -76,6 +78,16 @@ public:
     void GotoNextSlide();
     void GotoLastSlide();
     long CurrentShowPosition();
+
+    // The open presentation's slides' own advance (Slides.Item(n).SlideShowTransition), from
+    // slide 1: seconds for a slide that moves on by its time, a negative value for one that waits
+    // for a click.
+    std::vector<double> SlideAdvanceTimes();
+    // Slide n moves on after `seconds`, or (a negative value) waits for a click. The open copy
+    // changes, never the file; a show run from now on uses it.
+    void SetSlideAdvanceTime(long slide, double seconds);
+    // Every slide change of the open presentation's shows, oldest first.
+    std::vector<SlideChangeTime> SlideChanges();
 
     // The active presentation's show settings as the presentation mode window is pre-filled,
     // and its slide count.

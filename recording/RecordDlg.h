@@ -117,6 +117,17 @@ protected:
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
+    // Between the open and the run of every show: nothing here; a window that runs itself sets
+    // its show's timings.
+    virtual void PrepareShow() {}
+    // Start: returns once the show has drawn in the capture frame's rectangle (at most a few
+    // seconds), so that the video begins with the first slide rather than the black of a show
+    // that is still being set up.
+    void WaitForShowOnScreen();
+    // Writes "NAME_NNN.slides.csv" beside the recording that has just stopped: the slides the
+    // video shows, on the video clock. A log that cannot be written is shown.
+    void WriteSlideTimingLog();
+
     // The presentation program (RecordDlgPowerPoint.cpp).
     BOOL StartPowerPoint();
     void OpenAndRunShow();

@@ -49,6 +49,7 @@ void CRecordDlg::OpenAndRunShow()
     std::string path = m_pPresentations->GetLBText(index).toStdString();
     m_strBaseName = PresentationBaseName(path);
     m_driver.OpenPresentation(path);
+    PrepareShow();
     // Until settings are chosen for a recording, a presentation runs with its own.
     if (m_bSettingsChosen)
         m_driver.RunWithSettings(m_settings);

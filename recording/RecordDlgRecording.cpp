@@ -60,6 +60,7 @@ LRESULT CRecordDlg::OnStartRecording(WPARAM, LPARAM)
         m_pCaptureFrame->show();
         throw;
     }
+    WaitForShowOnScreen();
     m_graph.Run();
     RecordingStarted();
     ShowRecordState();
@@ -122,9 +123,13 @@ void CRecordDlg::StopSequence()
         return;
     if (m_pWriteWatch)
         m_pWriteWatch->stop();
+    // The video ends here, not once the graph has handed on what it holds.
+    m_videoClock.Halt(std::chrono::steady_clock::now());
     // The source's pause is cleared before the graph stops; a silent file gets its measured rate.
     const bool bWritten = m_graph.Stop() != FALSE;
     const AfterStop next = RecordingStopped(bWritten, IsBurnMode());
+    if (bWritten)
+        WriteSlideTimingLog();
     platform::SetWindowPos(GetSafeHwnd(), platform::HWND_NOTOPMOST, 0, 0, 0, 0,
                            platform::SWP_NOMOVE | platform::SWP_NOSIZE | platform::SWP_SHOWWINDOW);
     m_pCaptureFrame->show();

@@ -31,6 +31,8 @@ const std::string& CRecordingState::NameOutputFile(const std::string& strFolder,
 
 void CRecordingState::RecordingStarted()
 {
+    m_videoClock.Reset();
+    m_videoClock.Run(std::chrono::steady_clock::now());
     m_bRecording = true;
     m_nRecordState = RECORD_STATE_RECORDING;
 }
@@ -40,11 +42,16 @@ bool CRecordingState::TogglePause()
     if (!m_bRecording)
         return false;
     m_nRecordState = m_nRecordState == RECORD_STATE_RECORDING ? RECORD_STATE_PAUSED : RECORD_STATE_RECORDING;
+    if (m_nRecordState == RECORD_STATE_PAUSED)
+        m_videoClock.Halt(std::chrono::steady_clock::now());
+    else
+        m_videoClock.Run(std::chrono::steady_clock::now());
     return true;
 }
 
 AfterStop CRecordingState::RecordingStopped(bool bWritten, bool bBurnMode)
 {
+    m_videoClock.Halt(std::chrono::steady_clock::now());
     m_bRecording = false;
     m_nRecordState = RECORD_STATE_READY;
     ++m_nFileCounter;

@@ -4,6 +4,7 @@
 // and what the window does after a stop. The window derives from it and keeps the steps that
 // touch the screen, the graph and the office.
 #include "recording/RecordResource.h"
+#include "recording/SlideTimingLog.h"
 
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ public:
     int GetFileCounter() const { return m_nFileCounter; }
     // The file of the current or last recording.
     const std::string& GetOutputFile() const { return m_strOutputFile; }
+    // The current or last recording's clock: which stretches of time went into the video (its
+    // runs, not its pauses). The timing log places the slide changes on it.
+    const CVideoClock& GetVideoClock() const { return m_videoClock; }
 
     // The status line and the "Pause" button's text in a state.
     static const char* StatusText(int nRecordState);
@@ -50,7 +54,7 @@ protected:
     // Start: the next file's name, "%s%s_%03d.avi" of the folder (as it is), the presentation's
     // base name and the counter.
     const std::string& NameOutputFile(const std::string& strFolder, const std::string& strBaseName);
-    // Start: the graph runs.
+    // Start: the graph runs (the video's clock starts anew).
     void RecordingStarted();
     // "Pause": Recording to Paused and back; false (nothing changes) when no recording runs.
     bool TogglePause();
@@ -65,6 +69,7 @@ protected:
     int m_nRecordState = RECORD_STATE_READY;
     bool m_bRecording = false;
     std::string m_strOutputFile;
+    CVideoClock m_videoClock;
     bool m_bBurnAsked = false;
 };
 

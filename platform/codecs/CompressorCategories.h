@@ -5,3 +5,8 @@
 // "CCITT A-Law", "CCITT u-Law"), each listing only the encoders this libavcodec has. The program
 // calls it once at start-up, next to RegisterMediaGraphClasses().
 void RegisterCompressorCategories();
+
+// Silences the codec library's own notes on standard error (warnings while an encoder drains):
+// for a run whose standard error carries only its errors. A failing encoder still fails its
+// calls.
+void QuietCodecLibrary();

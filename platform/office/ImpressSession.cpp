@@ -734,6 +734,59 @@ long CImpressSession::SlideCount(long id)
     }
 }
 
+bool CImpressSession::GetSlideAdvance(long id, long slide, SlideAdvance* advance)
+{
+    Document* document = Find(id);
+    if (!document)
+        return false;
+    try {
+        auto pages = Pages(document->component);
+        if (slide < 1 || slide > pages->getCount())
+            return false;
+        Reference<css::beans::XPropertySet> page(pages->getByIndex(slide - 1), UNO_QUERY_THROW);
+        // 0: the effects and the move on wait for clicks; 1: everything runs on time; 2: the
+        // effects run on time, the move on waits for a click.
+        sal_Int32 change = 0, duration = 0;
+        double highRes = -1;
+        page->getPropertyValue("Change") >>= change;
+        page->getPropertyValue("Duration") >>= duration;
+        if (page->getPropertySetInfo()->hasPropertyByName("HighResDuration"))
+            page->getPropertyValue("HighResDuration") >>= highRes;
+        advance->onTime = change == 1;
+        advance->seconds = highRes >= 0 ? highRes : duration;
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+HRESULT CImpressSession::SetSlideAdvance(long id, long slide, const SlideAdvance& advance)
+{
+    Document* document = Find(id);
+    if (!document)
+        return S_OK;
+    try {
+        auto pages = Pages(document->component);
+        if (slide < 1 || slide > pages->getCount())
+            return E_INVALIDARG;
+        Reference<css::beans::XPropertySet> page(pages->getByIndex(slide - 1), UNO_QUERY_THROW);
+        sal_Int32 change = 0;
+        page->getPropertyValue("Change") >>= change;
+        // A slide held for a click keeps its effects running on time.
+        if (advance.onTime)
+            change = 1;
+        else if (change == 1)
+            change = 2;
+        page->setPropertyValue("Change", Any(change));
+        page->setPropertyValue("Duration", Any(static_cast<sal_Int32>(advance.seconds + 0.5)));
+        if (page->getPropertySetInfo()->hasPropertyByName("HighResDuration"))
+            page->setPropertyValue("HighResDuration", Any(advance.seconds));
+        return S_OK;
+    } catch (const Exception&) {
+        return E_FAIL;
+    }
+}
+
 bool CImpressSession::GetSettings(long id, ShowSettings* settings)
 {
     Document* document = Find(id);

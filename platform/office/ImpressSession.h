@@ -53,6 +53,10 @@ public:
     long Open(const std::string& path);  // 0 on failure
     HRESULT Close(long document);
     long SlideCount(long document);
+    // A slide's advance in a show that uses the timings (slide from 1); false when there is no
+    // such slide. Setting changes the open (read-only, never saved) copy only.
+    bool GetSlideAdvance(long document, long slide, SlideAdvance* advance);
+    HRESULT SetSlideAdvance(long document, long slide, const SlideAdvance& advance);
     bool IsOpen(long document);
     // Settings; false when the presentation is not open.
     bool GetSettings(long document, ShowSettings* settings);

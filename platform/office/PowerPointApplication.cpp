@@ -162,6 +162,58 @@ Slides::Slides(std::shared_ptr<CImpressSession> session, long document)
 
 long Slides::get_Count() { return m_pSession->SlideCount(m_nDocument); }
 
+std::shared_ptr<Slide> Slides::Item(long index)
+{
+    if (index < 1 || index > m_pSession->SlideCount(m_nDocument))
+        return nullptr;
+    return std::make_shared<Slide>(m_pSession, m_nDocument, index);
+}
+
+// ---- Slide, SlideShowTransition
+
+Slide::Slide(std::shared_ptr<CImpressSession> session, long document, long slide)
+    : m_pSession(std::move(session)), m_nDocument(document), m_nSlide(slide) {}
+
+std::shared_ptr<SlideShowTransition> Slide::get_SlideShowTransition()
+{
+    return std::make_shared<SlideShowTransition>(m_pSession, m_nDocument, m_nSlide);
+}
+
+SlideShowTransition::SlideShowTransition(std::shared_ptr<CImpressSession> session, long document, long slide)
+    : m_pSession(std::move(session)), m_nDocument(document), m_nSlide(slide) {}
+
+long SlideShowTransition::get_AdvanceOnTime()
+{
+    SlideAdvance advance;
+    return m_pSession->GetSlideAdvance(m_nDocument, m_nSlide, &advance) && advance.onTime ? 1 : 0;
+}
+
+HRESULT SlideShowTransition::put_AdvanceOnTime(long value)
+{
+    SlideAdvance advance;
+    if (!m_pSession->GetSlideAdvance(m_nDocument, m_nSlide, &advance))
+        return S_OK;
+    advance.onTime = Switch(value) != 0;
+    return m_pSession->SetSlideAdvance(m_nDocument, m_nSlide, advance);
+}
+
+float SlideShowTransition::get_AdvanceTime()
+{
+    SlideAdvance advance;
+    return m_pSession->GetSlideAdvance(m_nDocument, m_nSlide, &advance) ? static_cast<float>(advance.seconds) : 0;
+}
+
+HRESULT SlideShowTransition::put_AdvanceTime(float seconds)
+{
+    SlideAdvance advance;
+    if (!m_pSession->GetSlideAdvance(m_nDocument, m_nSlide, &advance))
+        return S_OK;
+    if (!(seconds >= 0))
+        return E_INVALIDARG;
+    advance.seconds = seconds;
+    return m_pSession->SetSlideAdvance(m_nDocument, m_nSlide, advance);
+}
+
 // ---- Presentation
 
 Presentation::Presentation(std::shared_ptr<CImpressSession> session, long document)

@@ -26,6 +26,12 @@ struct SlideChange {
     std::chrono::steady_clock::time_point time;
 };
 
+// How a slide moves on when the show uses the slide timings: after its time, or on a click.
+struct SlideAdvance {
+    bool onTime = false;
+    double seconds = 0;
+};
+
 class SlideShowView {
 public:
     SlideShowView(std::shared_ptr<CImpressSession> session, long document);
@@ -82,10 +88,40 @@ private:
     long m_nDocument;
 };
 
+// A slide's SlideShowTransition: only its advance (AdvanceOnTime, AdvanceTime). What is put
+// changes the open copy of the presentation, never its file.
+class SlideShowTransition {
+public:
+    SlideShowTransition(std::shared_ptr<CImpressSession> session, long document, long slide);
+    long get_AdvanceOnTime();
+    HRESULT put_AdvanceOnTime(long value);
+    // Seconds.
+    float get_AdvanceTime();
+    HRESULT put_AdvanceTime(float seconds);
+
+private:
+    std::shared_ptr<CImpressSession> m_pSession;
+    long m_nDocument;
+    long m_nSlide;
+};
+
+class Slide {
+public:
+    Slide(std::shared_ptr<CImpressSession> session, long document, long slide);
+    std::shared_ptr<SlideShowTransition> get_SlideShowTransition();
+
+private:
+    std::shared_ptr<CImpressSession> m_pSession;
+    long m_nDocument;
+    long m_nSlide;
+};
+
 class Slides {
 public:
     Slides(std::shared_ptr<CImpressSession> session, long document);
     long get_Count();
+    // From 1; no slide outside 1 to the count.
+    std::shared_ptr<Slide> Item(long index);
 
 private:
     std::shared_ptr<CImpressSession> m_pSession;

@@ -132,6 +132,30 @@ TEST_F(DvdSteps, ConvertedFilesAreAuthoredInListOrderAndAFailedConversionIsLeftO
     EXPECT_TRUE(fs::exists(dvd + "/VIDEO_TS/VTS_01_1.VOB"));
 }
 
+TEST_F(DvdSteps, WithChaptersEachFileGetsItsSlideChangesAndAFileWithoutALogNone)
+{
+    MakeFolders("plain");
+    m_window.m_Videos = {Video("a_001.avi"), Video("b_001.avi"), Video("c_001.avi")};
+    m_window.m_bChapters = true;
+    const std::string out = m_window.m_strOutputFolder;
+    WriteFile(out + "a_001.slides.csv", "slide,position,time_ms\n1,1,0\n2,2,1500\n3,3,3723004\n");
+    WriteFile(out + "c_001.slides.csv", "slide,position,time_ms\n1,1,0\n2,2,x\n");
+
+    ASSERT_TRUE(m_window.RunSteps(m_steps)) << m_window.Log();
+    const std::vector<std::string>& mpegs = m_steps.GetMpegList();
+    ASSERT_EQ(mpegs.size(), 3u);
+    EXPECT_EQ(m_steps.GetMpegSources(), m_window.m_Videos);
+    std::string expected = ControlFile(mpegs);
+    const std::string first = "<vob file=\"" + mpegs[0] + "\"";
+    expected.replace(expected.find(first), first.size(), first + " chapters=\"0:00:00.000,0:00:01.500,1:02:03.004\"");
+    EXPECT_EQ(ReadFile(out + "qvrtmpf001.xml"), expected);
+    for (const char* video : {"b_001", "c_001"})
+        EXPECT_NE(m_window.Log().find("No chapters for " + out + video + ".avi: its slide timing log " + out + video +
+                                      ".slides.csv cannot be read"),
+                  std::string::npos)
+            << m_window.Log();
+}
+
 TEST_F(DvdSteps, AnEmptyListIsStillAuthoredAndHandedOnToTheBurn)
 {
     MakeFolders("plain");

@@ -20,6 +20,7 @@ public:
     int m_nTvFormat = TV_FORMAT_PAL;
     std::string m_strProgramFolder;
     std::string m_strOutputFolder;
+    bool m_bChapters = false;
 
     // Start Burn (Reset, stage 0 with lParam 0), then every post in turn until stage 2 arrives
     // (true), a failure is reported or no post comes within the deadline (false).
@@ -37,6 +38,7 @@ public:
     int GetTvFormat() override { return m_nTvFormat; }
     std::string GetProgramFolder() override { return m_strProgramFolder; }
     std::string GetOutputFolder() override { return m_strOutputFolder; }
+    bool GetChapters() override { return m_bChapters; }
     void AddLogLine(const std::string& strText) override;
     void SetStatus(const std::string& strText) override;
     void ReportFailure(const std::string& strText) override;

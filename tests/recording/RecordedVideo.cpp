@@ -2,17 +2,17 @@
 
 #include "platform/office/ShowScreen.h"
 #include "platform/office/TestPresentations.h"
+#include "recording/SlideTimingLog.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 namespace recordingtest {
 
-namespace {
-
-std::string Run(const std::string& command)
+std::string RunCommand(const std::string& command)
 {
     std::string out;
     if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
@@ -24,12 +24,14 @@ std::string Run(const std::string& command)
     return out;
 }
 
+namespace {
+
 std::map<std::string, std::string> Probe(const std::string& file, const char* stream)
 {
     std::map<std::string, std::string> values;
-    std::string out = Run("ffprobe -v error -count_frames -select_streams " + std::string(stream)
-                          + " -show_entries stream=codec_name,width,height,nb_read_frames"
-                            " -of default=nw=1 '" + file + "'");
+    std::string out = RunCommand("ffprobe -v error -count_frames -select_streams " + std::string(stream)
+                                 + " -show_entries stream=codec_name,width,height,nb_read_frames"
+                                   " -of default=nw=1 '" + file + "'");
     std::size_t pos = 0;
     while (pos < out.size()) {
         std::size_t end = out.find('\n', pos);
@@ -46,8 +48,8 @@ std::map<std::string, std::string> Probe(const std::string& file, const char* st
 // Where a stream's last packet ends (PCM in AVI has no stream duration of its own); 0 without one.
 double StreamSeconds(const std::string& file, const char* stream)
 {
-    std::string out = Run("ffprobe -v error -select_streams " + std::string(stream)
-                          + " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + file + "' | tail -1");
+    std::string out = RunCommand("ffprobe -v error -select_streams " + std::string(stream)
+                                 + " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + file + "' | tail -1");
     double start = 0, length = 0;
     return std::sscanf(out.c_str(), "%lf,%lf", &start, &length) == 2 ? start + length : 0;
 }
@@ -64,7 +66,7 @@ VideoFacts ReadVideoFacts(const std::string& file)
     facts.frames = std::atol(video["nb_read_frames"].c_str());
     facts.videoSeconds = StreamSeconds(file, "v:0");
     facts.soundSeconds = StreamSeconds(file, "a:0");
-    facts.decodeErrors = Run("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
+    facts.decodeErrors = RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
     return facts;
 }
 
@@ -124,14 +126,58 @@ std::vector<long> SlideOrder(const std::vector<FrameLook>& looks)
     return order;
 }
 
+std::string TimingLogMismatches(const std::string& file, const std::vector<FrameLook>& looks)
+{
+    std::vector<recording::SlideTiming> log;
+    std::string error;
+    if (!recording::ReadTimingLog(recording::TimingLogPath(file), &log, &error))
+        return "the timing log cannot be read: " + error + "\n";
+    std::ostringstream said;
+    // Each frame's time in the video, ms.
+    std::vector<double> times;
+    std::istringstream pts(
+        RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 '" + file + "'"));
+    for (double seconds = 0; pts >> seconds;)
+        times.push_back(seconds * 1000);
+    const std::size_t count = std::min(times.size(), looks.size());
+    if (count < 2)
+        return said.str() + "the video has no frames to compare\n";
+    const double frame = (times[count - 1] - times[0]) / static_cast<double>(count - 1);
+    // Entry i spans from its time to the next one's (the last one to the end).
+    const auto end = [&](std::size_t i) {
+        return i + 1 < log.size() ? static_cast<double>(log[i + 1].videoMs) : times[count - 1] + frame;
+    };
+    // Within an entry's span, a frame away from its ends shows its slide.
+    for (std::size_t i = 0; i < log.size(); ++i)
+        for (std::size_t j = 0; j < count; ++j)
+            if (times[j] >= static_cast<double>(log[i].videoMs) + frame && times[j] < end(i) - frame &&
+                looks[j].slide != log[i].slideNumber) {
+                said << "slide " << log[i].slideNumber << " from " << log[i].videoMs << " ms: frame " << j << " at "
+                     << times[j] << " ms shows " << looks[j].slide << "\n";
+                break;
+            }
+    // A frame that shows a slide is within a frame of an entry of that slide (an entry shorter
+    // than a frame may show in none).
+    for (std::size_t j = 0; j < count; ++j) {
+        bool logged = looks[j].slide == 0;
+        for (std::size_t i = 0; i < log.size() && !logged; ++i)
+            logged = log[i].slideNumber == looks[j].slide && times[j] >= static_cast<double>(log[i].videoMs) - frame &&
+                     times[j] < end(i) + frame;
+        if (!logged)
+            said << "frame " << j << " at " << times[j] << " ms shows slide " << looks[j].slide
+                 << ", which the log does not have there\n";
+    }
+    return said.str();
+}
+
 void KeepFrames(const std::string& file, const std::string& name, const std::vector<long>& indices)
 {
     const char* folder = std::getenv("VANTOREL_TEST_SHOTS");
     if (!folder)
         return;
     for (long index : indices)
-        Run("ffmpeg -nostdin -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index)
-            + ")' -frames:v 1 '" + folder + "/" + name + "-" + std::to_string(index) + ".png'");
+        RunCommand("ffmpeg -nostdin -v error -y -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(index)
+                   + ")' -frames:v 1 '" + folder + "/" + name + "-" + std::to_string(index) + ".png'");
 }
 
 }  // namespace recordingtest

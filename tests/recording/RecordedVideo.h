@@ -7,6 +7,9 @@
 
 namespace recordingtest {
 
+// What a shell command writes on its standard output and standard error.
+std::string RunCommand(const std::string& command);
+
 struct VideoFacts {
     std::string codec;
     int width = 0;
@@ -35,6 +38,12 @@ std::vector<FrameLook> LookAtFrames(const std::string& file, int width, int heig
 
 // The slides in the order the frames show them, repeats and frames of no slide left out.
 std::vector<long> SlideOrder(const std::vector<FrameLook>& looks);
+
+// The timing log beside the recording `file` against its frames (`looks`, from LookAtFrames):
+// each entry's slide shows in every frame from a frame after its time to a frame before the next
+// entry's, and every frame that shows a slide lies within a frame of an entry of that slide.
+// What does not match, a line each; empty when everything does.
+std::string TimingLogMismatches(const std::string& file, const std::vector<FrameLook>& looks);
 
 // With VANTOREL_TEST_SHOTS=<folder>: frames `indices` of the file as <name>-<index>.png there.
 void KeepFrames(const std::string& file, const std::string& name, const std::vector<long>& indices);

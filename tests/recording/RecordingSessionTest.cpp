@@ -279,6 +279,9 @@ TEST_F(RecordingSessionTest, APptWithAPauseAndThenAPpsWithSoundAreRecordedFromSt
     // The silent recording: its frame rate is the one the source measured.
     const std::string silent = m_out + "/deck_001.avi";
     ExpectSlideShowRecording(silent, frame);
+    // Its timing log: the slides where its frames show them, the pause cut out.
+    EXPECT_EQ(TimingLogMismatches(silent, LookAtFrames(silent, frame.right - frame.left, frame.bottom - frame.top, kSlides)),
+              "");
     EXPECT_GE(silentRate, 5.0);
     EXPECT_EQ(ReadVideoRateField(silent), static_cast<std::uint32_t>(silentRate));
 

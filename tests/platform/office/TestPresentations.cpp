@@ -214,9 +214,12 @@ bool MakePresentations(office::CImpressSession& session, const std::string& fold
             background->setPropertyValue("FillColor",
                                          Any(static_cast<sal_Int32>(SlideColour(n))));
             pageProps->setPropertyValue("Background", Any(background));
-            // Each slide moves on after a second when the show uses the timings.
-            pageProps->setPropertyValue("Change", Any(sal_Int32(1)));
-            pageProps->setPropertyValue("Duration", Any(sal_Int32(1)));
+            // Each slide moves on after its time (a second unless told) when the show uses the
+            // timings.
+            const std::size_t index = static_cast<std::size_t>(n - 1);
+            const int seconds = index < options.slideSeconds.size() ? options.slideSeconds[index] : 1;
+            pageProps->setPropertyValue("Change", Any(sal_Int32(seconds > 0 ? 1 : 0)));
+            pageProps->setPropertyValue("Duration", Any(sal_Int32(seconds)));
 
             Reference<css::drawing::XShape> text(
                 factory->createInstance("com.sun.star.drawing.TextShape"), UNO_QUERY_THROW);

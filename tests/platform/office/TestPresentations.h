@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace officetest {
 
@@ -30,6 +31,9 @@ struct ShowOptions {
     bool clickEffect = false;  // slide 1 gets the square, entering on the first click
     long pageWidth = 0;        // the slides' size in 1/100 mm; 0: the office's default (16:9)
     long pageHeight = 0;
+    // Each slide's own time when the show uses the timings, whole seconds: slide n takes entry
+    // n-1, 0 waits for a click. Empty: a second each.
+    std::vector<int> slideSeconds;
 };
 
 // Writes `folder`/<name>.ppt, .pps, .pptx and .odp; false when the office refused.
