@@ -22,8 +22,14 @@ done
 DISPLAY= "$root/usr/bin/vantorel" --version | grep -qx 'Vantorel [0-9.]*'
 DISPLAY= "$root/usr/bin/vantorel" /HELP | grep -q -- '--version  *Shows the version'
 status=0
-"$root/usr/bin/vantorel" --bogus 2>"$TEST_HOME/errors" || status=$?
-[[ $status -eq 2 ]] && grep -qx 'vantorel: unknown option --bogus' "$TEST_HOME/errors"
+DISPLAY= "$root/usr/bin/vantorel" --bogus 2>"$TEST_HOME/errors" || status=$?
+[[ $status -eq 2 ]] || { echo "--bogus ended with $status" >&2; exit 1; }
+grep -qx 'vantorel: unknown option --bogus' "$TEST_HOME/errors"
+# Without a display the window cannot open: said plainly, not a toolkit abort.
+status=0
+DISPLAY= "$root/usr/bin/vantorel" talk.ppt 2>"$TEST_HOME/errors" || status=$?
+[[ $status -eq 1 ]] || { echo "a start without a display ended with $status" >&2; exit 1; }
+grep -q '^vantorel: no display' "$TEST_HOME/errors"
 
 entry=$root/usr/share/applications/vantorel.desktop
 grep -qx 'Exec=vantorel %F' "$entry"
