@@ -15,6 +15,22 @@ std::string PlainPath(const std::string& strPath)
     return !strPath.empty() && strPath[0] == '/' ? strPath : "./" + strPath;
 }
 
+constexpr std::size_t kMaxKeyFrameArgument = 100000;
+// The longest group of pictures asked for: a DVD allows 0.6 s, and the times round to frames.
+constexpr long long kMaxGroupMs = 560;
+
+std::string SecondsList(const std::vector<long long>& times)
+{
+    std::string list;
+    for (long long ms : times) {
+        ms = std::max(0LL, ms);
+        char szTime[32];
+        std::snprintf(szTime, sizeof szTime, "%lld.%03lld", ms / 1000, ms % 1000);
+        list += (list.empty() ? "" : ",") + std::string(szTime);
+    }
+    return list;
+}
+
 const char* VideoFormat(int nTvFormat)
 {
     return nTvFormat == TV_FORMAT_NTSC ? "NTSC" : "PAL";
@@ -23,9 +39,10 @@ const char* VideoFormat(int nTvFormat)
 } // namespace
 
 std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, const std::string& strInput,
-                                        const std::string& strBase, int nTvFormat)
+                                        const std::string& strBase, int nTvFormat,
+                                        const std::vector<long long>& chapterMs)
 {
-    return {strProgramFolder + "fg",
+    std::vector<std::string> command {strProgramFolder + "fg",
             "-i",
             "file:" + strInput,
             "-y",
@@ -35,8 +52,34 @@ std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, con
             // shape a DVD cannot say; the authored stream then says 16:9 and a 4:3 recording
             // plays stretched. The nearer of the two shapes a DVD has keeps the picture true.
             "-vf",
-            "setdar=if(gte(dar\\,14/9)\\,16/9\\,4/3)",
-            "file:" + strBase + ".mpg"};
+            "setdar=if(gte(dar\\,14/9)\\,16/9\\,4/3)"};
+    if (!chapterMs.empty()) {
+        std::string times = SecondsList(KeyFrameTimes(chapterMs));
+        // One argument may not exceed 128 KiB; past some hours of video only the chapters' own.
+        if (times.size() > kMaxKeyFrameArgument)
+            times = SecondsList(chapterMs);
+        command.insert(command.end(), {"-force_key_frames", times});
+    }
+    command.push_back("file:" + strBase + ".mpg");
+    return command;
+}
+
+std::vector<long long> KeyFrameTimes(const std::vector<long long>& chapterMs)
+{
+    std::vector<long long> times;
+    for (std::size_t i = 0; i < chapterMs.size(); ++i) {
+        const long long start = std::max(0LL, chapterMs[i]);
+        times.push_back(start);
+        if (i + 1 == chapterMs.size())
+            break;
+        // Equal groups up to the next chapter: the longest that a DVD allows, so the encoder adds
+        // no key frame of its own just before the chapter's.
+        const long long length = chapterMs[i + 1] - start;
+        const long long groups = (length + kMaxGroupMs - 1) / kMaxGroupMs;
+        for (long long k = 1; k < groups; ++k)
+            times.push_back(start + length * k / groups);
+    }
+    return times;
 }
 
 std::string ControlFileText(const std::vector<std::string>& mpegList,

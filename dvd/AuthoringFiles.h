@@ -11,9 +11,16 @@ constexpr const char* kDvdFolderName = "qvrtmpd001";
 constexpr const char* kBatchFileName = "qvrtmpfb001.sh";
 
 // The encoder's arguments: fg -i <input> -y -target pal-dvd|ntsc-dvd -vf setdar=<4:3 or 16:9,
-// whichever is nearer the recording's shape> <base>.mpg, fg from the program folder. Both paths go as "file:" URLs, so no name can pass for another protocol.
+// whichever is nearer the recording's shape> [-force_key_frames <KeyFrameTimes>] <base>.mpg, fg
+// from the program folder. Both paths go as "file:" URLs, so no name can pass for another protocol.
 std::vector<std::string> EncoderCommand(const std::string& strProgramFolder, const std::string& strInput,
-                                        const std::string& strBase, int nTvFormat);
+                                        const std::string& strBase, int nTvFormat,
+                                        const std::vector<long long>& chapterMs = {});
+
+// Where the encoder starts a group of pictures so that every chapter (ms) can begin on it:
+// dvdauthor starts a chapter at a group of its own only when the group before it lasts 0.4 s or
+// more, so up to each chapter the groups are equal and as long as a DVD allows (0.56 s asked).
+std::vector<long long> KeyFrameTimes(const std::vector<long long>& chapterMs);
 
 // dvdauthor's control file: an empty video manager and one title whose program chain plays the
 // MPEG files in list order. Paths are XML-escaped. With chapter times (milliseconds into each

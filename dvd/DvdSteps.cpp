@@ -28,6 +28,17 @@ bool WriteTextFile(const std::string& strPath, const std::string& strText)
     return std::fclose(file) == 0 && bWritten;
 }
 
+// The times (ms into the video) of its slide changes, from its timing log.
+bool ReadSlideChangeTimes(const std::string& strVideo, std::vector<long long>* times, std::string* strError)
+{
+    std::vector<recording::SlideTiming> timings;
+    if (!recording::ReadTimingLog(recording::TimingLogPath(strVideo), &timings, strError))
+        return false;
+    for (const recording::SlideTiming& timing : timings)
+        times->push_back(timing.videoMs);
+    return true;
+}
+
 std::string ExitText(int nExitCode)
 {
     return nExitCode < 0 ? "ended by a signal" : "exit code " + std::to_string(nExitCode);
@@ -72,6 +83,11 @@ void CDvdSteps::StartConversion()
 {
     // Read here, on the window's thread, and handed to the worker.
     Conversion conversion {m_window.GetVideoPath(m_nConvertIndex), m_window.GetProgramFolder(), m_window.GetTvFormat()};
+    // A chapter can only begin where a group of pictures does; an unreadable log is said when the
+    // chapters are written.
+    std::string strError;
+    if (m_window.GetChapters())
+        ReadSlideChangeTimes(conversion.strInput, &conversion.chapterMs, &strError);
     StartWorker([this, conversion](std::stop_token stop) { RunConversion(stop, conversion); });
 }
 
@@ -82,7 +98,7 @@ void CDvdSteps::WriteAuthoringFiles()
     m_strDvdPath = strWork + kDvdFolderName;
     m_strBatchPath = strWork + kBatchFileName;
     const std::vector<std::vector<long long>> chapters =
-        m_window.GetChapters() ? ReadChapters() : std::vector<std::vector<long long>> {};
+        m_window.GetChapters() ? ReadChapters(m_window.GetTvFormat()) : std::vector<std::vector<long long>> {};
     if (!WriteTextFile(m_strXmlPath, ControlFileText(m_MpegList, chapters))) {
         platform::AfxMessageBox("Write xml file error! ");
         return;
@@ -97,21 +113,25 @@ void CDvdSteps::WriteAuthoringFiles()
                  strDvd = m_strDvdPath](std::stop_token stop) { RunAuthoring(stop, strBatch, strAr, strDvd); });
 }
 
-std::vector<std::vector<long long>> CDvdSteps::ReadChapters()
+std::vector<std::vector<long long>> CDvdSteps::ReadChapters(int nTvFormat)
 {
+    // dvdauthor starts a chapter at the last group of pictures that begins at or before its time.
+    // The key frame forced at a slide change may fall on the frame after it: a frame later, the
+    // chapter still takes that group and not the one before, which shows the previous slide.
+    const long long nFrameMs = nTvFormat == TV_FORMAT_NTSC ? 34 : 40;
     std::vector<std::vector<long long>> chapters;
     for (const std::string& strVideo : m_MpegSources) {
         std::vector<long long>& times = chapters.emplace_back();
-        const std::string strLog = recording::TimingLogPath(strVideo);
-        std::vector<recording::SlideTiming> timings;
         std::string strError;
-        if (!recording::ReadTimingLog(strLog, &timings, &strError)) {
-            m_window.AddLogLine("No chapters for " + strVideo + ": its slide timing log " + strLog +
-                                " cannot be read (" + strError + ").");
+        if (!ReadSlideChangeTimes(strVideo, &times, &strError)) {
+            m_window.AddLogLine("No chapters for " + strVideo + ": its slide timing log " +
+                                recording::TimingLogPath(strVideo) + " cannot be read (" + strError + ").");
+            times.clear();
             continue;
         }
-        for (const recording::SlideTiming& timing : timings)
-            times.push_back(timing.videoMs);
+        for (long long& ms : times)
+            if (ms > 0)
+                ms += nFrameMs;
     }
     return chapters;
 }
@@ -140,7 +160,8 @@ UINT CDvdSteps::RunConversion(std::stop_token stop, const Conversion& conversion
     } else {
         const std::string strMpeg = strBase + ".mpg";
         const std::vector<std::string> command =
-            EncoderCommand(conversion.strProgramFolder, conversion.strInput, strBase, conversion.nTvFormat);
+            EncoderCommand(conversion.strProgramFolder, conversion.strInput, strBase, conversion.nTvFormat,
+                           conversion.chapterMs);
         const platform::CapturedRun run = platform::RunCaptured(
             command, kConversionPauseMs, [&](std::string_view chunk) { Log(stop, std::string(chunk)); }, stop);
         if (ReportStartFailure(run, command[0], "ffmpeg"))

@@ -50,6 +50,7 @@ private:
         std::string strInput;
         std::string strProgramFolder;
         int nTvFormat = TV_FORMAT_PAL;
+        std::vector<long long> chapterMs;  // the slide changes, when the DVD gets chapters
     };
 
     // The worker bodies. 1 after a run, 0 when the child was not started.
@@ -57,7 +58,7 @@ private:
     UINT RunAuthoring(std::stop_token stop, const std::string& strBatch, const std::string& strArPath,
                       const std::string& strDvdPath);
     // The chapter times of each MPEG, from its video's timing log.
-    std::vector<std::vector<long long>> ReadChapters();
+    std::vector<std::vector<long long>> ReadChapters(int nTvFormat);
     // Shows why the child did not start (naming szPackage when the tool is missing); false when
     // it did.
     bool ReportStartFailure(const platform::CapturedRun& run, const std::string& strTool, const char* szPackage);

@@ -104,6 +104,7 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
     const std::vector<Expected> decks {{out + "timed_001.avi", {0, t[0], t[0] + t[1]}, t[0] + t[1] + t[2]},
                                        {out + "untimed_002.avi", {0, 1500, 3000}, 4500}};
     std::size_t lastLine = 0;
+    std::vector<long long> slideLengthsMs;  // from the timing logs: every slide but each video's last
     for (const Expected& deck : decks) {
         SCOPED_TRACE(deck.video);
         const std::size_t written = stdoutText.find(" bytes " + deck.video + "\n");
@@ -133,6 +134,9 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
             EXPECT_EQ(log[i].showPosition, static_cast<long>(i + 1));
             EXPECT_NEAR(log[i].videoMs, deck.changesMs[i], 2 * frame) << "slide " << i + 1;
         }
+        for (std::size_t i = 0; i + 1 < log.size(); ++i)
+            slideLengthsMs.push_back(log[i + 1].videoMs - log[i].videoMs);
+        slideLengthsMs.push_back(-1);
         recordingtest::KeepFrames(deck.video, fs::path(deck.video).stem().string(),
                                   {1, FrameAt(log[1].videoMs, fps) + 2, facts.frames - 1});
     }
@@ -146,6 +150,18 @@ TEST_F(RecordCommand, TwoDecksBecomeVideosWithTimingLogsAndADvdImageWithAChapter
     const std::regex chapter("Chapter: ");
     EXPECT_EQ(std::distance(std::sregex_iterator(chapters.begin(), chapters.end(), chapter), std::sregex_iterator()), 6)
         << chapters;
+    // Each chapter begins on its slide's change, not on the group of pictures before it: its
+    // length is the slide's, within two of the DVD's frames.
+    const std::regex length("Length: (\\d+):(\\d+):([0-9.]+)");
+    std::size_t i = 0;
+    for (auto it = std::sregex_iterator(chapters.begin(), chapters.end(), length); it != std::sregex_iterator();
+         ++it, ++i) {
+        const double ms = (std::stoi((*it)[1]) * 3600 + std::stoi((*it)[2]) * 60 + std::stod((*it)[3])) * 1000;
+        if (i == 0)
+            continue;  // the title's own length
+        if (i - 1 < slideLengthsMs.size() && slideLengthsMs[i - 1] >= 0)
+            EXPECT_NEAR(ms, slideLengthsMs[i - 1], 80) << "chapter " << i << "\n" << chapters;
+    }
     // What the run started has ended with it: no server runs from its folders, none is left.
     // ("[/]" keeps the shell that runs pgrep, whose command line holds the pattern, out.)
     EXPECT_EQ(RunCommand("pgrep -f '[/]" + m_dir.file("tmp").substr(1) + "' | wc -l"), "0\n");

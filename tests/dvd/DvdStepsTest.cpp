@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kFakeEncoder = R"(#!/bin/sh
 in=${2#file:}; for last; do out=${last#file:}; done
 echo "fg $5 $in"
+prev=; for a; do [ "$prev" = -force_key_frames ] && echo "key frames $a"; prev=$a; done
 case "$in" in *bad*) printf cut > "$out"; echo "No space left on device" >&2; exit 1;; esac
 printf '%s' "$in" > "$out"
 )";
@@ -147,8 +148,12 @@ TEST_F(DvdSteps, WithChaptersEachFileGetsItsSlideChangesAndAFileWithoutALogNone)
     EXPECT_EQ(m_steps.GetMpegSources(), m_window.m_Videos);
     std::string expected = ControlFile(mpegs);
     const std::string first = "<vob file=\"" + mpegs[0] + "\"";
-    expected.replace(expected.find(first), first.size(), first + " chapters=\"0:00:00.000,0:00:01.500,1:02:03.004\"");
+    expected.replace(expected.find(first), first.size(), first + " chapters=\"0:00:00.000,0:00:01.540,1:02:03.044\"");
     EXPECT_EQ(ReadFile(out + "qvrtmpf001.xml"), expected);
+    // The groups of pictures begin at the slide changes; the chapters a frame later take them.
+    EXPECT_NE(m_window.Log().find("key frames 0.000,0.500,1.000,1.500,2.059,"), std::string::npos) << m_window.Log();
+    EXPECT_NE(m_window.Log().find(",3722.444,3723.004\n"), std::string::npos);
+    EXPECT_EQ(m_window.Log().find("key frames", m_window.Log().find("key frames") + 1), std::string::npos);
     for (const char* video : {"b_001", "c_001"})
         EXPECT_NE(m_window.Log().find("No chapters for " + out + video + ".avi: its slide timing log " + out + video +
                                       ".slides.csv cannot be read"),
