@@ -119,3 +119,12 @@ std::string CVantorelCommandLine::HelpText() const
             "0 every file recorded (and the DVD made), 1 some failed (the rest is kept), 2 bad arguments.\n";
     return text;
 }
+
+std::optional<int> CVantorelCommandLine::EndBeforeWindow() const
+{
+    if (std::optional<int> status = RunImmediate())
+        return status;
+    if (ReportFaults(stderr))
+        return 2;
+    return std::nullopt;
+}

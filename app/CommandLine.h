@@ -35,6 +35,9 @@ public:
     std::optional<int> RunImmediate() const;
     // Tells each fault (unknown option, missing argument) on errors; true when there was one.
     bool ReportFaults(std::FILE* errors) const;
+    // What ends the start before any window: the option run (its status), or the faults told on
+    // stderr (2). Empty when the program goes on to its window.
+    std::optional<int> EndBeforeWindow() const;
 
     // The plain parameters as absolute paths, in their order.
     const std::vector<std::string>& GetFiles() const { return m_files; }

@@ -36,10 +36,8 @@ int CVantorelApp::InitInstance(int argc, const char* const* argv)
     SetAppName("Vantorel");
     CVantorelCommandLine commandLine;
     commandLine.Parse(argc, argv);
-    if (std::optional<int> status = commandLine.RunImmediate())
+    if (std::optional<int> status = commandLine.EndBeforeWindow())
         return *status;
-    if (commandLine.ReportFaults(stderr))
-        return 2;
     if (!StartProgramRuntime())
         return 1;
 

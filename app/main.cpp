@@ -12,10 +12,8 @@ int main(int argc, char** argv)
     {
         CVantorelCommandLine commandLine;
         commandLine.Parse(argc, argv);
-        if (std::optional<int> status = commandLine.RunImmediate())
+        if (std::optional<int> status = commandLine.EndBeforeWindow())
             return *status;
-        if (commandLine.ReportFaults(stderr))
-            return 2;
         // Qt would abort with a plugin message that does not say what is missing.
         auto unset = [](const char* name) { return !std::getenv(name) || !*std::getenv(name); };
         if (unset("DISPLAY") && unset("WAYLAND_DISPLAY") && unset("QT_QPA_PLATFORM")) {
