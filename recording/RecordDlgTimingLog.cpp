@@ -1,6 +1,7 @@
 // The recording window's timing: a video begins with the show on screen, and the slides a
 // recording shows are written beside it at its stop.
 #include "recording/RecordDlg.h"
+#include "platform/base/PollUntil.h"
 
 #include "platform/ui/MessageBox.h"
 #include "platform/x11/ScreenPixels.h"
@@ -30,10 +31,8 @@ void CRecordDlg::WaitForShowOnScreen()
     rect.top += 1;
     rect.right -= 1;
     rect.bottom -= 1;
-    const auto deadline = std::chrono::steady_clock::now() + kShowDrawnWait;
-    while (platform::LookAtScreenRect(rect) == platform::ScreenRectLook::Black &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(kShowDrawnPoll);
+    platform::PollUntil([&] { return platform::LookAtScreenRect(rect) != platform::ScreenRectLook::Black; },
+                        kShowDrawnWait, kShowDrawnPoll);
 }
 
 void CRecordDlg::WriteSlideTimingLog()

@@ -1,4 +1,5 @@
 #include "platform/office/HostedFrame.h"
+#include "platform/base/PollUntil.h"
 
 #include "platform/office/OfficeThread.h"
 
@@ -34,13 +35,7 @@ constexpr auto kStepDeadline = std::chrono::seconds(3);
 
 bool WaitUntil(const std::function<bool()>& done)
 {
-    auto end = std::chrono::steady_clock::now() + kStepDeadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return platform::PollUntil(done, kStepDeadline);
 }
 
 class CSilentStatusIndicator : public cppu::WeakImplHelper1<css::task::XStatusIndicator> {

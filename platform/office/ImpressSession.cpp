@@ -1,4 +1,5 @@
 #include "platform/office/ImpressSession.h"
+#include "platform/base/PollUntil.h"
 
 #include "platform/office/HostedFrame.h"
 #include "platform/office/OfficeThread.h"
@@ -918,14 +919,10 @@ HRESULT CImpressSession::Run(long id, bool continuing)
         else
             show->start();
         // The controller appears once the show has been set up.
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         Reference<css::presentation::XSlideShowController> controller;
-        while (!(controller = show->getController()).is()) {
-            if (std::chrono::steady_clock::now() >= end) {
-                ApplyUiHidden(id, false);
-                return E_FAIL;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!platform::PollUntil([&] { return (controller = show->getController()).is(); }, std::chrono::seconds(10))) {
+            ApplyUiHidden(id, false);
+            return E_FAIL;
         }
         {
             std::lock_guard lock(m_logMutex);
@@ -936,11 +933,8 @@ HRESULT CImpressSession::Run(long id, bool continuing)
         }
         OwnCall own(*this, id);
         // Something of the office's bars may have come back while the show started.
-        if (document->hosted && KeepBare(m_context, document->frame)) {
-            auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            while (!FillsFrame(document->frame) && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        if (document->hosted && KeepBare(m_context, document->frame))
+            platform::PollUntil([&] { return FillsFrame(document->frame); }, std::chrono::seconds(1));
         document->listener = new CShowListener(this, id);
         controller->addSlideShowListener(document->listener);
         // The first slide is on screen before the listener hears of it. A restart logs nothing:

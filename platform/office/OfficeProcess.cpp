@@ -1,4 +1,5 @@
 #include "platform/office/OfficeProcess.h"
+#include "platform/base/PollUntil.h"
 
 #include <algorithm>
 #include <atomic>
@@ -233,13 +234,8 @@ bool COfficeProcess::IsRunning()
 
 bool COfficeProcess::WaitExit(int timeoutMs)
 {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (IsRunning()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return platform::PollUntil([this] { return !IsRunning(); }, std::chrono::milliseconds(timeoutMs),
+                               std::chrono::milliseconds(20));
 }
 
 void COfficeProcess::Kill()
