@@ -329,7 +329,7 @@ void CUnattendedRecordDlg::FileFailed(const std::string& why)
 void CUnattendedRecordDlg::MakeDvd()
 {
     CBurnDlg* burn = CBurnDlg::GetProgramInstance();
-    m_strCurrentFile = m_request.dvdImage ? *m_request.dvdImage : *m_request.burnDrive;
+    m_strCurrentFile = m_request.DvdTarget();
     if (burn == nullptr) {
         m_report.Error("DVD: the program has no burn window");
         m_bDvdFailed = true;
@@ -363,7 +363,7 @@ void CUnattendedRecordDlg::FollowBurn()
     CBurnDlg* burn = CBurnDlg::GetProgramInstance();
     if (burn == nullptr || !burn->isVisible() || m_burnStep == BurnStep::Done)
         return;
-    const std::string drive = m_request.dvdImage ? *m_request.dvdImage : *m_request.burnDrive;
+    const std::string& drive = m_request.DvdTarget();
     if (m_burnStep == BurnStep::Opening) {
         if (burn->IsRefreshing())
             return;
