@@ -32,10 +32,7 @@ std::string EntryNames(const platform::CComboBox& list)
 // The entry whose text is `name` in any case, or CB_ERR.
 int FindEntry(const platform::CComboBox& list, const std::string& name)
 {
-    for (int i = 0; i < list.GetCount(); ++i)
-        if (strcasecmp(list.GetLBText(i).toStdString().c_str(), name.c_str()) == 0)
-            return i;
-    return platform::CB_ERR;
+    return list.FindStringExact(-1, QString::fromStdString(name));
 }
 
 // A file's bytes, or nothing when it cannot be read.

@@ -10,6 +10,13 @@
 #include <filesystem>
 #include <strings.h>
 
+std::string AbsoluteArgument(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
 CVantorelCommandLine::CVantorelCommandLine()
 {
     m_options = {
@@ -58,9 +65,7 @@ void CVantorelCommandLine::Parse(int argc, const char* const* argv)
             continue;
         }
         if (!option) {
-            std::error_code ec;
-            std::filesystem::path path = std::filesystem::absolute(arg, ec);
-            m_files.push_back(ec ? std::string(arg) : path.lexically_normal().string());
+            m_files.push_back(AbsoluteArgument(arg));
             continue;
         }
         std::vector<std::string> arguments;

@@ -21,6 +21,10 @@ struct CommandLineOption {
     std::string (*moreHelp)() = nullptr;
 };
 
+// A path named on the command line made absolute and normal (against the working folder); as
+// written when that fails.
+std::string AbsoluteArgument(const std::string& path);
+
 class CVantorelCommandLine {
 public:
     CVantorelCommandLine();

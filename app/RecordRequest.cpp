@@ -1,5 +1,6 @@
 #include "app/RecordRequest.h"
 
+#include "app/CommandLine.h"
 #include "dvd/DvdWindow.h"
 #include "platform/automation/CommandLineInfo.h"
 #include "recording/RecordGeometry.h"
@@ -24,13 +25,6 @@ struct RecordOption {
     const char* help;
     Apply apply;
 };
-
-std::string Absolute(const std::string& path)
-{
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
 
 bool ParseInt(const std::string& text, int* value)
 {
@@ -65,7 +59,7 @@ const std::vector<RecordOption>& Options()
     static const std::vector<RecordOption> options = {
         {"output", "DIR", "Folder for the recordings (default: the output options' folder).",
          [](RecordRequest& r, const std::string& value) -> std::string {
-             const std::string folder = Absolute(value);
+             const std::string folder = AbsoluteArgument(value);
              std::error_code ec;
              if (!fs::is_directory(folder, ec))
                  return "the output folder " + folder + " does not exist";
@@ -113,7 +107,7 @@ const std::vector<RecordOption>& Options()
          }},
         {"dvd-image", "FILE.iso", "Afterwards makes a DVD-Video image of the recordings.",
          [](RecordRequest& r, const std::string& value) -> std::string {
-             const std::string image = Absolute(value);
+             const std::string image = AbsoluteArgument(value);
              std::error_code ec;
              if (!fs::is_directory(fs::path(image).parent_path(), ec))
                  return "the folder of the DVD image " + image + " does not exist";
@@ -180,7 +174,7 @@ RecordRequest ParseRecordRequest(const std::vector<std::string>& words, std::vec
             continue;
         }
         if (!option) {
-            request.files.push_back(Absolute(word));
+            request.files.push_back(AbsoluteArgument(word));
             continue;
         }
         std::string value;

@@ -34,6 +34,8 @@ struct RecordRequest {
     bool help = false;
 
     bool WantsDvd() const { return dvdImage.has_value() || burnDrive.has_value(); }
+    // Where the DVD goes: the image, else the drive. Only when WantsDvd().
+    const std::string& DvdTarget() const { return dvdImage ? *dvdImage : *burnDrive; }
 };
 
 // Reads the words after --record. Each fault (unknown option, missing or bad value, options

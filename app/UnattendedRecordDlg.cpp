@@ -42,6 +42,12 @@ std::chrono::steady_clock::duration Seconds(double seconds)
     return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+// A burn log entry's text, after its time.
+std::string LogText(const std::string& entry)
+{
+    return entry.size() > kLogTimeWidth ? entry.substr(kLogTimeWidth) : std::string();
+}
+
 }  // namespace
 
 CUnattendedRecordDlg::CUnattendedRecordDlg(const RecordRequest& request, CBatchReport& report,
@@ -323,7 +329,7 @@ void CUnattendedRecordDlg::FileFailed(const std::string& why)
 void CUnattendedRecordDlg::MakeDvd()
 {
     CBurnDlg* burn = CBurnDlg::GetProgramInstance();
-    m_strCurrentFile = m_request.dvdImage ? *m_request.dvdImage : *m_request.burnDrive;
+    m_strCurrentFile = m_request.DvdTarget();
     if (burn == nullptr) {
         m_report.Error("DVD: the program has no burn window");
         m_bDvdFailed = true;
@@ -357,7 +363,7 @@ void CUnattendedRecordDlg::FollowBurn()
     CBurnDlg* burn = CBurnDlg::GetProgramInstance();
     if (burn == nullptr || !burn->isVisible() || m_burnStep == BurnStep::Done)
         return;
-    const std::string drive = m_request.dvdImage ? *m_request.dvdImage : *m_request.burnDrive;
+    const std::string& drive = m_request.DvdTarget();
     if (m_burnStep == BurnStep::Opening) {
         if (burn->IsRefreshing())
             return;
@@ -394,9 +400,7 @@ void CUnattendedRecordDlg::FollowBurn()
     // showed.
     const std::vector<std::string> entries = burn->GetLogEntries();
     for (; m_nBurnLogRead < entries.size(); ++m_nBurnLogRead) {
-        // After the "hh:mm:ss " of the entry's time.
-        const std::string& entry = entries[m_nBurnLogRead];
-        const std::string text = entry.size() > kLogTimeWidth ? entry.substr(kLogTimeWidth) : std::string();
+        const std::string text = LogText(entries[m_nBurnLogRead]);
         static const QRegularExpression convert("^Now convert (.*) to mpeg file\\.\\.\\. $");
         const QRegularExpressionMatch match = convert.match(QString::fromStdString(text));
         if (match.hasMatch()) {
@@ -424,11 +428,11 @@ void CUnattendedRecordDlg::FollowBurn()
         return;
     // The engine's texts are in the log; its last word on the burn decides.
     bool complete = false;
-    for (const std::string& entry : burn->GetLogEntries()) {
+    for (const std::string& entry : entries) {
         if (entry.find("Burning Complete") != std::string::npos)
             complete = true;
         else if (entry.find("rror") != std::string::npos || entry.find("failed") != std::string::npos)
-            m_report.Error("DVD: " + entry.substr(std::min<std::size_t>(entry.size(), 9)));
+            m_report.Error("DVD: " + LogText(entry));
     }
     std::error_code ec;
     if (complete && m_request.dvdImage && std::filesystem::file_size(*m_request.dvdImage, ec) == 0)
