@@ -6,11 +6,13 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform::session {
 
@@ -38,7 +40,16 @@ bool SocketAnswers(const std::string& path)
 
 }  // namespace
 
-CPrivateSoundServer::CPrivateSoundServer() = default;
+SoundServerSetup CPrivateSoundServer::ProgramSetup()
+{
+    return {std::string("load-module module-null-sink sink_name=") + kSinkName +
+                " sink_properties=\"device.description='Vantorel Output'\"\n"
+                "set-default-sink " + kSinkName + "\n"
+                "set-default-source " + kSinkName + ".monitor\n",
+            kSinkName};
+}
+
+CPrivateSoundServer::CPrivateSoundServer(SoundServerSetup setup) : m_setup(std::move(setup)) {}
 
 CPrivateSoundServer::~CPrivateSoundServer()
 {
@@ -65,10 +76,7 @@ bool CPrivateSoundServer::Start(std::string* error)
     const std::string script = root + "/server.pa";
     {
         std::ofstream file(script);
-        file << "load-module module-null-sink sink_name=" << kSinkName
-             << " sink_properties=\"device.description='Vantorel Output'\"\n"
-             << "set-default-sink " << kSinkName << "\n"
-             << "set-default-source " << kSinkName << ".monitor\n"
+        file << m_setup.modules
              << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socketPath << "\n";
         if (!file.flush()) {
             *error = "cannot write " + script;
@@ -107,7 +115,7 @@ bool CPrivateSoundServer::Start(std::string* error)
     m_strAddress = "unix:" + socketPath;
 
     ServerCommand keeper;
-    keeper.argv = {"parec", "--latency-msec=20", "-d", std::string(kSinkName) + ".monitor"};
+    keeper.argv = {"parec", "--latency-msec=20", "-d", m_setup.keptAwakeSink + ".monitor"};
     keeper.environment = {{"PULSE_SERVER", m_strAddress}, {"HOME", root + "/home"}, {"DISPLAY", std::nullopt}};
     keeper.logPath = "/dev/null";
     std::string keeperError;
@@ -118,6 +126,14 @@ bool CPrivateSoundServer::Start(std::string* error)
     m_pEnvironment = std::make_unique<CScopedEnvironment>();
     m_pEnvironment->Set("PULSE_SERVER", m_strAddress.c_str());
     return true;
+}
+
+std::string CPrivateSoundServer::Log() const
+{
+    if (!m_pFolder || m_pFolder->Path().empty())
+        return {};
+    std::ifstream file(m_pFolder->Path() + "/server.log");
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void CPrivateSoundServer::Stop()

@@ -14,11 +14,22 @@
 
 namespace platform::session {
 
+// What a server offers: the module lines of its script (the socket's module is loaded after
+// them, so that a client that reaches it finds them all), and the output whose monitor a
+// recorder keeps at a short latency.
+struct SoundServerSetup {
+    std::string modules;
+    std::string keptAwakeSink;
+};
+
 class CPrivateSoundServer {
 public:
     static constexpr const char* kSinkName = "vantorel_output";
 
-    CPrivateSoundServer();
+    // The program's: one silent output, whose monitor is the default input.
+    static SoundServerSetup ProgramSetup();
+
+    explicit CPrivateSoundServer(SoundServerSetup setup = ProgramSetup());
     ~CPrivateSoundServer();
     CPrivateSoundServer(const CPrivateSoundServer&) = delete;
     CPrivateSoundServer& operator=(const CPrivateSoundServer&) = delete;
@@ -33,8 +44,11 @@ public:
 
     // "unix:<folder>/native" while it runs.
     const std::string& Address() const { return m_strAddress; }
+    // What the server has written so far, while it runs.
+    std::string Log() const;
 
 private:
+    SoundServerSetup m_setup;
     std::unique_ptr<CPrivateFolder> m_pFolder;
     CServerProcess m_server;
     CServerProcess m_keeper;

@@ -13,11 +13,10 @@
 //
 //     testsupport::PrivatePulseServer pulse;
 //     ASSERT_TRUE(pulse.IsRunning()) << pulse.Log();
+#include "platform/session/PrivateSoundServer.h"
 #include "support/TempDir.h"
 
-#include <memory>
 #include <string>
-#include <sys/types.h>
 
 namespace testsupport {
 
@@ -40,7 +39,7 @@ public:
 
     bool IsRunning() const { return m_bReady; }
     // "unix:/tmp/.../native", as PULSE_SERVER takes it.
-    const std::string& Address() const { return m_strAddress; }
+    const std::string& Address() const { return m_server.Address(); }
     // The sine source's description ("Sine source at 440 Hz").
     std::string SineDescription() const;
     // What the server wrote so far (for failure messages).
@@ -49,13 +48,10 @@ public:
     void Stop();
 
 private:
-    TempDir m_dir;
     int m_nFrequency;
-    pid_t m_pid = -1;
-    pid_t m_keeperPid = -1;
+    platform::session::CPrivateSoundServer m_server;
     bool m_bReady = false;
-    std::string m_strAddress;
-    std::unique_ptr<ScopedEnv> m_pEnv;
+    std::string m_strError;
 };
 
 }  // namespace testsupport
