@@ -22,6 +22,12 @@ CPrivateDisplay::~CPrivateDisplay()
 
 bool CPrivateDisplay::Start(int width, int height, std::string* error)
 {
+    return StartScreen(std::to_string(width) + "x" + std::to_string(height) + "x24", {}, error);
+}
+
+bool CPrivateDisplay::StartScreen(const std::string& geometry, const std::vector<std::string>& extraArgs,
+                                  std::string* error)
+{
     CPrivateFolder folder("vantorel-xvfb");
     const std::string log = folder.Path().empty() ? std::string() : folder.Path() + "/xvfb.log";
     // The server writes its display number, and a line end, once it accepts clients.
@@ -31,8 +37,8 @@ bool CPrivateDisplay::Start(int width, int height, std::string* error)
         return false;
     }
     ServerCommand command;
-    command.argv = {"Xvfb", "-displayfd", "3", "-screen", "0",
-                    std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"};
+    command.argv = {"Xvfb", "-displayfd", "3", "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"};
+    command.argv.insert(command.argv.end(), extraArgs.begin(), extraArgs.end());
     command.logPath = log;
     command.passFd = ready[1];
     if (!m_server.Start(command, error)) {

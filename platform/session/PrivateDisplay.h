@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform::session {
 
@@ -21,6 +22,8 @@ public:
     // accept clients; false with the reason in *error (Xvfb missing, or what it said as it
     // ended).
     bool Start(int width, int height, std::string* error);
+    // The same with Xvfb's own screen geometry ("640x480x16") and further arguments as they are.
+    bool StartScreen(const std::string& geometry, const std::vector<std::string>& extraArgs, std::string* error);
     void Stop();
 
     // ":N" while it runs.
