@@ -9,7 +9,7 @@
 // cpu_ms=<this process's processor time per frame> duration_ratio=<file's duration / show's>.
 // The show's duration is the wall time from the graph's run to the stop.
 #include "RecordingSupport.h"
-#include "WindowDriving.h"
+#include "RecordWindowSupport.h"
 
 #include "app/FinishedDlg.h"
 #include "options/OptionFile.h"
@@ -29,7 +29,7 @@
 #include <filesystem>
 
 using namespace recording;
-using namespace recordingtest;
+using namespace recordtest;
 
 namespace {
 

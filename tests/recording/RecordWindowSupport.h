@@ -4,6 +4,10 @@
 #include "platform/office/TestPresentations.h"
 #include "recording/RecordDlg.h"
 
+#include <QApplication>
+#include <QTimer>
+
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -33,5 +37,33 @@ bool MakeDecks(const std::string& folder,
 
 // The window's own record, in the config folder the test has set, with a slide area of this size.
 void SaveSlideArea(int width, int height);
+
+// Acts on the window of type T as soon as it shows, from inside whatever modal loop runs then
+// (the recording window's handlers show these windows modally and return once they close).
+// When it has not shown by the deadline, missing() runs instead. The watch ends with `owner` at
+// the latest.
+template <class T>
+void WhenShown(QObject* owner, std::function<void(T&)> act, int timeoutMs = 30000,
+               std::function<void()> missing = {})
+{
+    auto* timer = new QTimer(owner);
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, end, missing] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* window = dynamic_cast<T*>(widget); window && window->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                act(*window);
+                return;
+            }
+        if (std::chrono::steady_clock::now() > end) {
+            timer->stop();
+            timer->deleteLater();
+            if (missing)
+                missing();
+        }
+    });
+    timer->start(20);
+}
 
 }  // namespace recordtest

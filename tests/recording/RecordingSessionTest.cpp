@@ -6,7 +6,7 @@
 //
 // VANTOREL_TEST_SHOTS=<folder> keeps screenshots and a few decoded frames there.
 #include "RecordedVideo.h"
-#include "WindowDriving.h"
+#include "RecordWindowSupport.h"
 #include "RecordingSupport.h"
 
 #include "app/FinishedDlg.h"
@@ -41,6 +41,7 @@
 
 using namespace recording;
 using namespace recordingtest;
+using namespace recordtest;
 using recordtest::RunWindow;
 using testsupport::TempDir;
 
